@@ -1,0 +1,139 @@
+// Cost of the library's operations on simulated racks of 0, 1, 9 and 10 cards among 20
+// other devices, and the raw speed of the simulated PC.
+//
+// Per operation it reports the port accesses, the mandated 1 ms pauses, and the overhead
+// beyond those pauses: (time - pauses x 1 ms) / (pauses x 1 ms).
+#include <benchmark/benchmark.h>
+#include <sys/prctl.h>
+#include <portvex.h>
+#include <portvex/testing.h>
+#include <simpc/machine.h>
+#include <slotscan.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+namespace {
+
+constexpr unsigned kOtherDevices = 20;
+
+std::unique_ptr<simpc::Machine> makeRack(unsigned cards) {
+    auto machine = std::make_unique<simpc::Machine>();
+    for (unsigned i = 0; i < kOtherDevices; ++i) {
+        simpc::GenericConfig config;
+        config.vendorId = 0x8086;
+        config.deviceId = static_cast<uint16_t>(0x7000 + i);
+        config.bars = {0xE0000000U, 0xC001U + 0x40U * i, 0, 0, 0xD001U + 0x40U * i, 0};
+        machine->addGeneric({static_cast<uint8_t>(i / 16), static_cast<uint8_t>(i % 16), 0},
+                            config);
+    }
+    for (unsigned n = 0; n < cards; ++n) {
+        simpc::CardConfig config;
+        config.bars = {0xFEBF0000U, (0xE000U + 0x80U * n) | 1U, 0, 0, (0x300U + 0x20U * n) | 1U, 0};
+        config.interruptLine = static_cast<uint8_t>(5 + n % 10);
+        config.eeprom.fill(0xFFFF);
+        config.eeprom[0x38] = static_cast<uint16_t>(n + 1);
+        machine->addCard({2, static_cast<uint8_t>(n), 0}, config);
+    }
+    return machine;
+}
+
+// The kernel may stretch each sleep by the thread's timer slack (50 us by default).
+// Latency-sensitive programs lower it; the lookups are measured both ways.
+class TimerSlack {
+public:
+    explicit TimerSlack(long nanoseconds) : previous_(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)) {
+        if (nanoseconds > 0) prctl(PR_SET_TIMERSLACK, nanoseconds, 0, 0, 0);
+    }
+    ~TimerSlack() { prctl(PR_SET_TIMERSLACK, previous_, 0, 0, 0); }
+    TimerSlack(const TimerSlack&) = delete;
+    TimerSlack& operator=(const TimerSlack&) = delete;
+
+private:
+    long previous_;
+};
+
+// Runs `operation` on a rack of `cards` cards; `pauses` is the number of 1 ms pauses the
+// operation must take there.
+template <typename Operation>
+void runOn(benchmark::State& state, unsigned cards, unsigned pauses, Operation operation) {
+    auto machine = makeRack(cards);
+    portvex::useMachine(machine.get());
+    machine->resetCounters();
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) benchmark::DoNotOptimize(operation());
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    portvex::useMachine(nullptr);
+
+    const auto iterations = static_cast<double>(state.iterations());
+    const double perOperation = elapsed.count() / iterations;
+    state.counters["accesses"] = static_cast<double>(machine->counters().total()) / iterations;
+    state.counters["pauses"] = pauses;
+    if (pauses > 0) {
+        const double mandated = pauses * 1e-3;
+        state.counters["overhead"] = (perOperation - mandated) / mandated;
+        state.counters["x_pauses"] = perOperation / mandated;
+    }
+}
+
+// Arguments: cards in the rack, timer slack in ns (0 = leave the default).
+void lookupByNumber(benchmark::State& state) {
+    const auto cards = static_cast<unsigned>(state.range(0));
+    const TimerSlack slack(static_cast<long>(state.range(1)));
+    // Ask for the last card in the table (or a missing one on an empty rack).
+    const auto wanted = static_cast<int32_t>(std::min(cards, 9U));
+    runOn(state, cards, std::min(cards, 9U), [wanted] {
+        uint16_t base = 0, irq = 0;
+        return GetIOBaseByCardNo(wanted, &base, &irq);
+    });
+}
+
+void listCards(benchmark::State& state) {
+    const auto cards = static_cast<unsigned>(state.range(0));
+    runOn(state, cards, std::min(cards, 9U), [] {
+        int16_t numbers[MAX_CARDS];
+        return FindPCICard(numbers);
+    });
+}
+
+void renumber(benchmark::State& state) {
+    const auto cards = static_cast<unsigned>(state.range(0));
+    // Scan, one write with its pause, and the read-back with its pause.
+    bool flip = false;
+    runOn(state, cards, std::min(cards, 9U) + 2U, [&flip] {
+        flip = !flip;
+        return SetCardNoByOrder(0, flip ? 100 : 1);
+    });
+}
+
+// Port accesses a second through inportdw/outportdw into the simulated PC: the mix a scan
+// makes (configuration address write, data read) and an EEPROM clock pulse.
+void simulatorSpeed(benchmark::State& state) {
+    auto machine = makeRack(1);
+    portvex::useMachine(machine.get());
+    machine->resetCounters();
+    uint32_t device = 0;
+    for (auto _ : state) {
+        outportdw(0xCF8, 0x80020000U | (device++ & 31U) << 11);
+        benchmark::DoNotOptimize(inportdw(0xCFC));
+        const uint32_t cntrl = inportdw(0xE050);
+        outportdw(0xE050, cntrl | 0x01000000U);
+        outportdw(0xE050, cntrl & 0xFEFFFFFFU);
+    }
+    state.counters["accesses_per_s"] = benchmark::Counter(
+        static_cast<double>(machine->counters().total()), benchmark::Counter::kIsRate);
+    portvex::useMachine(nullptr);
+}
+
+BENCHMARK(lookupByNumber)
+    ->ArgNames({"cards", "slack_ns"})
+    ->ArgsProduct({{0, 1, 9, 10}, {0, 1000}})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(listCards)->Arg(0)->Arg(1)->Arg(9)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(renumber)->Arg(1)->Arg(9)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(simulatorSpeed)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

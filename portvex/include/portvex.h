@@ -1,0 +1,54 @@
+/*
+ * portvex.h - 32-bit I/O port access.
+ *
+ * inportdw and outportdw perform exactly one 32-bit access at the given port, at the
+ * moment of the call. The backend is chosen once per process, at the first call, from
+ * the environment variable PORTVEX:
+ *
+ *   PORTVEX=sim:FILE   the simulated PC described by the rack file FILE
+ *   PORTVEX=none       no port access at all: reads give 0xFFFFFFFF, writes are lost
+ *   unset              real hardware
+ *
+ * With PORTVEX_TRACE=FILE (or "-" for standard error) the simulated PC logs every port
+ * read and write, and every pause taken between two accesses.
+ *
+ * The remaining functions are for tools that want to tell the user why a card cannot
+ * be reached; the port operations themselves never fail.
+ */
+#ifndef PORTVEX_H
+#define PORTVEX_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define PORTVEX_CALL __stdcall
+#if defined(PORTVEX_BUILDING_LIBRARY)
+#define PORTVEX_API __declspec(dllexport)
+#else
+#define PORTVEX_API __declspec(dllimport)
+#endif
+#else
+#define PORTVEX_CALL
+#define PORTVEX_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+PORTVEX_API uint32_t PORTVEX_CALL inportdw(uint32_t port);
+PORTVEX_API void PORTVEX_CALL outportdw(uint32_t port, uint32_t value);
+
+/* Name of the active backend: "sim", "none" or the name of a hardware backend. */
+PORTVEX_API const char *portvex_backend(void);
+/* 1 when port accesses reach a machine, 0 when reads return 0xFFFFFFFF and writes are lost. */
+PORTVEX_API int portvex_ready(void);
+/* One or two sentences for the user: what the backend reaches, or why it cannot and what
+ * to do about it. The text stays valid for the life of the process. */
+PORTVEX_API const char *portvex_status(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* PORTVEX_H */

@@ -1,0 +1,16 @@
+// For tests that build a simulated machine in code: route this process's port accesses
+// to `machine` (not owned) instead of the backend PORTVEX chose. nullptr hands the
+// accesses back to that backend.
+#pragma once
+
+#include <portvex.h>
+
+namespace simpc {
+class Machine;
+}
+
+namespace portvex {
+
+PORTVEX_API void useMachine(simpc::Machine* machine);
+
+}  // namespace portvex

@@ -1,0 +1,77 @@
+#include <simpc/machine.h>
+#include <simpc/rack.h>
+
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <iostream>
+
+#include "backend.h"
+
+namespace portvex {
+namespace {
+
+class SimulatorBackend final : public Backend {
+public:
+    SimulatorBackend(std::unique_ptr<simpc::Machine> machine, std::string status,
+                     std::unique_ptr<std::ofstream> traceFile)
+        : machine_(std::move(machine)),
+          traceFile_(std::move(traceFile)),
+          status_(std::move(status)) {}
+
+    ~SimulatorBackend() override { machine_->setTrace(nullptr); }
+
+    uint32_t read(uint32_t port) override { return machine_->in(port); }
+    void write(uint32_t port, uint32_t value) override { machine_->out(port, value); }
+    const char* name() const override { return "sim"; }
+    bool ready() const override { return true; }
+    const std::string& status() const override { return status_; }
+
+    void traceTo(std::ostream* out) { machine_->setTrace(out); }
+
+private:
+    std::unique_ptr<simpc::Machine> machine_;
+    std::unique_ptr<std::ofstream> traceFile_;
+    std::string status_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> makeSimulatorBackend(const std::string& rackFile) {
+    if (rackFile.empty()) {
+        return makeUnavailableBackend(
+            "sim", "PORTVEX=sim: names no rack file; set PORTVEX=sim:/path/to/rack.toml.");
+    }
+    std::unique_ptr<simpc::Machine> machine;
+    try {
+        machine = simpc::loadRack(rackFile);
+    } catch (const std::exception& e) {
+        return makeUnavailableBackend(
+            "sim", std::string(e.what()) + " The simulated PC is not running: mend the file "
+                                           "named above or point PORTVEX=sim: at another rack.");
+    }
+
+    std::string status = "Simulated PC from rack file " + rackFile + ".";
+    std::unique_ptr<std::ofstream> traceFile;
+    std::ostream* trace = nullptr;
+    if (const char* tracePath = std::getenv("PORTVEX_TRACE"); tracePath != nullptr && *tracePath) {
+        if (std::string(tracePath) == "-") {
+            trace = &std::cerr;
+        } else {
+            traceFile = std::make_unique<std::ofstream>(tracePath, std::ios::app);
+            if (*traceFile) {
+                trace = traceFile.get();
+            } else {
+                status += std::string(" Cannot open trace file ") + tracePath +
+                          "; tracing is off.";
+                traceFile.reset();
+            }
+        }
+    }
+    auto backend = std::make_unique<SimulatorBackend>(std::move(machine), std::move(status),
+                                                      std::move(traceFile));
+    backend->traceTo(trace);
+    return backend;
+}
+
+}  // namespace portvex

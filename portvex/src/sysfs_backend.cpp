@@ -1,0 +1,317 @@
+// Real hardware through the kernel's PCI files. The kernel performs every access under
+// its own locks, so a scan cannot disturb the kernel's use of 0xCF8/0xCFC, and reading
+// configuration space needs no root.
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "backend.h"
+#include "status_text.h"
+#include "sysfs_files.h"
+
+namespace portvex {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using sysfs::FileHandle;
+
+constexpr uint32_t kConfigAddressPort = 0xCF8;
+constexpr uint32_t kConfigDataPort = 0xCFC;
+constexpr uint32_t kEnableBit = 0x80000000;
+constexpr uint32_t kAllOnes = 0xFFFFFFFF;
+constexpr size_t kConfigSlots = 0x10000;  // bus << 8 | device << 3 | function
+
+std::string hexPort(uint32_t port) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", port);
+    return text;
+}
+
+std::string errorText(int error) { return error != 0 ? std::strerror(error) : "short transfer"; }
+
+// A resourceN file: opened at its first use; once a write to it has been refused, reads
+// give 0xFFFFFFFF too, so that a protocol clocked by writes (the EEPROM) sees an absent
+// part rather than frozen pin levels.
+struct BarFile {
+    enum class State { Unopened, ReadWrite, ReadOnly, WriteRefused, Unreachable };
+    State state = State::Unopened;
+    FileHandle file;
+};
+
+struct Device {
+    std::string path;  // <root>/bus/pci/devices/DDDD:BB:DD.F
+    sysfs::DeviceName name;
+    std::array<std::optional<sysfs::PortRange>, 6> ioBars;
+    FileHandle config;
+    bool configOpenFailed = false;
+    std::array<BarFile, 6> barFiles;
+};
+
+struct IoWindow {
+    sysfs::PortRange range;
+    size_t device = 0;
+    size_t bar = 0;
+};
+
+class SysfsBackend final : public Backend {
+public:
+    SysfsBackend(std::string root, Clock::duration relistAfter)
+        : root_(std::move(root)),
+          devicesDir_(root_ + "/bus/pci/devices"),
+          relistAfter_(relistAfter),
+          status_(std::string()) {
+        lockdown_ = sysfs::kernelLockdown(root_);
+        const int listError = relist();
+        if (listError != 0) {
+            ready_ = false;
+            status_.set("Cannot read " + devicesDir_ + " (" + errorText(listError) +
+                        "), so no port is reached: reads give 0xFFFFFFFF and no card is found. "
+                        "This kernel shows no PCI devices; on a machine without them, set "
+                        "PORTVEX=sim:/path/to/rack.toml for a simulated PC.");
+            return;
+        }
+        std::string text = "Real hardware through the kernel's PCI files in " + devicesDir_ + " (" +
+                           std::to_string(devices_.size()) +
+                           " devices): configuration space through 0xCF8/0xCFC, and the ports "
+                           "inside each device's I/O ranges; other ports read 0xFFFFFFFF.";
+        if (lockdown_) text += " " + lockdownNote();
+        status_.set(std::move(text));
+    }
+
+    uint32_t read(uint32_t port) override {
+        const std::lock_guard lock(mutex_);
+        if (port == kConfigAddressPort) return configAddress_;
+        if (port == kConfigDataPort) return readConfig();
+        return readPort(port);
+    }
+
+    void write(uint32_t port, uint32_t value) override {
+        const std::lock_guard lock(mutex_);
+        if (port == kConfigAddressPort) {
+            configAddress_ = value;
+            return;
+        }
+        // Configuration writes are not carried: nothing built on Portvex writes
+        // configuration space, and the kernel's file would need root for it.
+        if (port == kConfigDataPort) return;
+        writePort(port, value);
+    }
+
+    const char* name() const override { return "sysfs"; }
+    bool ready() const override {
+        const std::lock_guard lock(mutex_);
+        return ready_;
+    }
+    const std::string& status() const override { return status_.current(); }
+
+private:
+    // Reads the device folders again; 0 or the errno of the failure.
+    int relist() {
+        listedAt_ = Clock::now();
+        DIR* dir = ::opendir(devicesDir_.c_str());
+        if (dir == nullptr) return errno != 0 ? errno : ENOENT;
+        std::vector<Device> devices;
+        while (const dirent* entry = ::readdir(dir)) {
+            const auto name = sysfs::parseDeviceName(entry->d_name);
+            if (!name) continue;
+            Device device;
+            device.path = devicesDir_ + "/" + entry->d_name;
+            device.name = *name;
+            if (const auto resource = sysfs::readTextFile(device.path + "/resource")) {
+                device.ioBars = sysfs::parseIoBars(*resource);
+            }
+            devices.push_back(std::move(device));
+        }
+        ::closedir(dir);
+
+        devices_ = std::move(devices);
+        slots_.assign(kConfigSlots, -1);
+        windows_.clear();
+        for (size_t i = 0; i < devices_.size(); ++i) {
+            const Device& device = devices_[i];
+            // Mechanism #1 reaches domain 0 only; I/O ports are one space for all domains.
+            if (device.name.domain == 0) {
+                slots_[configSlot(device.name.bus, device.name.device, device.name.function)] =
+                    static_cast<int>(i);
+            }
+            for (size_t bar = 0; bar < device.ioBars.size(); ++bar) {
+                if (device.ioBars[bar]) windows_.push_back(IoWindow{*device.ioBars[bar], i, bar});
+            }
+        }
+        return 0;
+    }
+
+    static size_t configSlot(uint32_t bus, uint32_t device, uint32_t function) {
+        return bus << 8 | device << 3 | function;
+    }
+
+    // After a miss, a list older than relistAfter_ is read again (a card hot-plugged
+    // since); returns whether it was.
+    bool relistIfStale() {
+        if (Clock::now() - listedAt_ < relistAfter_) return false;
+        return relist() == 0;
+    }
+
+    Device* deviceAt(size_t slot) {
+        if (slots_[slot] < 0 && !relistIfStale()) return nullptr;
+        const int index = slots_[slot];
+        return index >= 0 ? &devices_[static_cast<size_t>(index)] : nullptr;
+    }
+
+    uint32_t readConfig() {
+        if ((configAddress_ & kEnableBit) == 0) return kAllOnes;
+        const uint32_t bus = (configAddress_ >> 16) & 0xFF;
+        const uint32_t device = (configAddress_ >> 11) & 0x1F;
+        const uint32_t function = (configAddress_ >> 8) & 0x07;
+        const uint32_t offset = configAddress_ & 0xFC;
+        Device* found = deviceAt(configSlot(bus, device, function));
+        if (found == nullptr) return kAllOnes;
+
+        if (!found->config.valid()) {
+            if (found->configOpenFailed) return kAllOnes;
+            found->config = FileHandle(::open((found->path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
+            if (!found->config.valid()) {
+                found->configOpenFailed = true;
+                refuse("Cannot open " + found->path + "/config (" + errorText(errno) +
+                       "), so that device reads as absent.");
+                return kAllOnes;
+            }
+        }
+        const auto value = sysfs::readDword(found->config.get(), offset);
+        if (value) return *value;
+        // A short read is a register past the first 64 bytes, which only root may read.
+        if (errno == ENODEV || errno == ENOENT) relist();  // the device went away
+        return kAllOnes;
+    }
+
+    // The I/O BAR that holds the whole dword at `port`, if any.
+    const IoWindow* windowFor(uint32_t port) {
+        const auto find = [&]() -> const IoWindow* {
+            for (const IoWindow& window : windows_) {
+                if (port >= window.range.first && port <= window.range.last &&
+                    window.range.last - port >= 3) {
+                    return &window;
+                }
+            }
+            return nullptr;
+        };
+        if (const IoWindow* window = find()) return window;
+        return relistIfStale() ? find() : nullptr;
+    }
+
+    std::string resourcePath(const IoWindow& window) const {
+        return devices_[window.device].path + "/resource" + std::to_string(window.bar);
+    }
+
+    BarFile& openBar(const IoWindow& window, uint32_t port) {
+        BarFile& bar = devices_[window.device].barFiles[window.bar];
+        if (bar.state != BarFile::State::Unopened) return bar;
+        const std::string path = resourcePath(window);
+        bar.file = FileHandle(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+        if (bar.file.valid()) {
+            bar.state = BarFile::State::ReadWrite;
+            return bar;
+        }
+        const int rwError = errno;
+        bar.file = FileHandle(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (bar.file.valid()) {
+            bar.state = BarFile::State::ReadOnly;
+            return bar;
+        }
+        bar.state = BarFile::State::Unreachable;
+        refuseBar(path, rwError, port);
+        return bar;
+    }
+
+    uint32_t readPort(uint32_t port) {
+        const IoWindow* window = windowFor(port);
+        if (window == nullptr) return kAllOnes;
+        BarFile& bar = openBar(*window, port);
+        if (bar.state != BarFile::State::ReadWrite && bar.state != BarFile::State::ReadOnly) {
+            return kAllOnes;
+        }
+        const auto value = sysfs::readDword(bar.file.get(), port - window->range.first);
+        if (value) return *value;
+        refuse("Reading port " + hexPort(port) + " through " + resourcePath(*window) +
+               " failed (" + errorText(errno) + "); it reads as 0xFFFFFFFF.");
+        return kAllOnes;
+    }
+
+    void writePort(uint32_t port, uint32_t value) {
+        const IoWindow* window = windowFor(port);
+        if (window == nullptr) return;
+        BarFile& bar = openBar(*window, port);
+        if (bar.state == BarFile::State::ReadOnly) {
+            bar.state = BarFile::State::WriteRefused;
+            refuseBar(resourcePath(*window), EACCES, port);
+            return;
+        }
+        if (bar.state != BarFile::State::ReadWrite) return;
+        if (sysfs::writeDword(bar.file.get(), port - window->range.first, value)) return;
+        const int error = errno;
+        bar.state = BarFile::State::WriteRefused;
+        refuseBar(resourcePath(*window), error, port);
+    }
+
+    std::string lockdownNote() const {
+        return "The kernel is locked down (" + *lockdown_ +
+               "): it refuses every write to a device, so card EEPROMs can be neither read nor "
+               "renumbered (card numbers read as 65535), while the scan still finds the cards "
+               "with their I/O bases and IRQs. Turn lockdown off (on most machines, by turning "
+               "Secure Boot off) to use card numbers.";
+    }
+
+    void refuseBar(const std::string& path, int error, uint32_t port) {
+        if (lockdown_ && error == EPERM) {
+            refuse("Writing port " + hexPort(port) + " through " + path + " was refused (" +
+                   errorText(error) + "). " + lockdownNote());
+            return;
+        }
+        if (error == EACCES || error == EPERM) {
+            refuse("Reading card EEPROMs needs read and write access to " + path +
+                   ", which this user lacks (" + errorText(error) + ", port " + hexPort(port) +
+                   "): add your user to the portvex group (see the Portvex README) or run as "
+                   "root. Until then the ports behind that file read as 0xFFFFFFFF and writes "
+                   "to them are dropped.");
+            return;
+        }
+        refuse("Port " + hexPort(port) + " cannot be reached through " + path + " (" +
+               errorText(error) + "): it reads as 0xFFFFFFFF and writes to it are dropped.");
+    }
+
+    // The first refusal is the one the user needs to act on; later ones are alike.
+    void refuse(std::string text) {
+        if (!ready_) return;
+        ready_ = false;
+        status_.set(std::move(text));
+    }
+
+    const std::string root_;
+    const std::string devicesDir_;
+    const Clock::duration relistAfter_;
+    mutable std::mutex mutex_;
+    std::optional<std::string> lockdown_;
+    StatusText status_;
+    bool ready_ = true;
+    uint32_t configAddress_ = 0;
+    Clock::time_point listedAt_;
+    std::vector<Device> devices_;
+    std::vector<int> slots_ = std::vector<int>(kConfigSlots, -1);
+    std::vector<IoWindow> windows_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> makeSysfsBackend(std::string sysfsRoot, Clock::duration relistAfter) {
+    return std::make_unique<SysfsBackend>(std::move(sysfsRoot), relistAfter);
+}
+
+}  // namespace portvex

@@ -1,0 +1,65 @@
+// Parsing the kernel's PCI files: device folder names, `resource` tables, lockdown.
+#include <gtest/gtest.h>
+
+#include "sysfs_files.h"
+
+using namespace portvex::sysfs;
+
+TEST(DeviceNameTest, AcceptsKernelNamesOnly) {
+    const auto name = parseDeviceName("0000:1f:1e.7");
+    ASSERT_TRUE(name);
+    EXPECT_EQ(name->domain, 0U);
+    EXPECT_EQ(name->bus, 0x1F);
+    EXPECT_EQ(name->device, 0x1E);
+    EXPECT_EQ(name->function, 7);
+    const auto wideDomain = parseDeviceName("10000:00:00.0");
+    ASSERT_TRUE(wideDomain);
+    EXPECT_EQ(wideDomain->domain, 0x10000U);
+    for (const char* bad : {"", ".", "..", "0000:00:20.0", "0000:00:00.8", "0000:0:00.0",
+                            "0000:00:00.00", "pci0000:00", "0000:zz:00.0", ":00:00.0"}) {
+        EXPECT_FALSE(parseDeviceName(bad)) << bad;
+    }
+}
+
+TEST(IoBarsTest, KeepsPlacedIoBarsOfTheSixBarLinesOnly) {
+    const char* bridgeResource =
+        "0x00000000febf0000 0x00000000febf007f 0x0000000000040200\n"  // BAR0 memory
+        "0x000000000000c000 0x000000000000c07f 0x0000000000040101\n"  // BAR1 I/O
+        "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"  // BAR2 unused
+        "0x0000000000000000 0x000000000000001f 0x0000000020040101\n"  // BAR3 I/O, not placed
+        "0x000000000000c100 0x000000000000c10f 0x0000000000040101\n"  // BAR4 I/O
+        "0x0000000000010000 0x000000000001ffff 0x0000000000040101\n"  // BAR5 beyond 16 bits
+        "0x000000000000d000 0x000000000000dfff 0x0000000000000101\n"  // ROM line
+        "0x000000000000e000 0x000000000000efff 0x0000000000000101\n";  // bridge window
+    const auto bars = parseIoBars(bridgeResource);
+    EXPECT_FALSE(bars[0]);
+    ASSERT_TRUE(bars[1]);
+    EXPECT_EQ(bars[1]->first, 0xC000U);
+    EXPECT_EQ(bars[1]->last, 0xC07FU);
+    EXPECT_FALSE(bars[2]);
+    EXPECT_FALSE(bars[3]);
+    ASSERT_TRUE(bars[4]);
+    EXPECT_EQ(bars[4]->first, 0xC100U);
+    EXPECT_FALSE(bars[5]);
+}
+
+TEST(IoBarsTest, MalformedLinesAreSkippedNotTrusted) {
+    const auto bars = parseIoBars(
+        "garbage\n"
+        "0xc000 0xc07f\n"
+        "c000 c07f 101\n"
+        "0x000000000000c07f 0x000000000000c000 0x0000000000040101\n"  // end before start
+        "0x000000000000c000 0x000000000000c07f 0x0000000000040101 trailing\n");
+    for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(bars[i]) << i;
+    EXPECT_TRUE(bars[4]) << "extra fields after the three are ignored";
+    EXPECT_FALSE(parseIoBars("")[0]);
+}
+
+TEST(LockdownTest, OnlyABracketedModeOtherThanNoneIsLockdown) {
+    EXPECT_FALSE(lockdownMode("[none] integrity confidentiality\n"));
+    EXPECT_EQ(lockdownMode("none [integrity] confidentiality\n"), "integrity");
+    EXPECT_EQ(lockdownMode("none integrity [confidentiality]\n"), "confidentiality");
+    EXPECT_FALSE(lockdownMode(""));
+    EXPECT_FALSE(lockdownMode("none integrity"));
+    EXPECT_FALSE(kernelLockdown("/nonexistent-sysfs-root"));
+}

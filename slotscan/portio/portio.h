@@ -1,0 +1,17 @@
+// The library's only ways to the hardware: 32-bit port reads and writes through the port
+// layer, and a pause of one millisecond taken from the operating system.
+#pragma once
+
+#include <cstdint>
+
+#include <portvex.h>
+
+namespace slotscan {
+
+inline uint32_t PortRead(uint16_t port) { return inportdw(port); }
+inline void PortWrite(uint16_t port, uint32_t value) { outportdw(port, value); }
+
+// Sleeps the calling thread for at least one millisecond.
+void PauseOneMs();
+
+}  // namespace slotscan

@@ -1,0 +1,36 @@
+#!/bin/sh
+# The library exports the twelve operations and nothing else, has soname
+# libslotscan.so.1 and takes the two port operations from libportvex.so.1.
+set -eu
+lib=$1
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+expected="ChangeCardNo
+ChangeCardNo_0
+FindPCICard
+FindPCICard_0
+GetIOBaseByCardNo
+GetIOBaseByCardNo_0
+GetIOBaseByOrder
+GetIOBaseByOrder_0
+PCICardName
+ReturnPCIID
+SetCardNoByOrder
+SetCardNoByOrder_0"
+
+exported=$(nm -D --defined-only "$lib" | awk '{print $3}' | sort)
+[ "$exported" = "$expected" ] || fail "exported symbols differ:
+$exported"
+
+for f in $expected; do
+  nm -D --defined-only "$lib" | grep -q " T $f\$" || fail "$f is not a function"
+done
+
+undefined=$(nm -D --undefined-only "$lib" | awk '{print $2}')
+for f in inportdw outportdw; do
+  echo "$undefined" | grep -qx "$f" || fail "$f is not imported"
+done
+
+readelf -d "$lib" | grep -q 'Library soname: \[libslotscan.so.1\]' || fail "soname is not libslotscan.so.1"
+readelf -d "$lib" | grep -q 'Shared library: \[libportvex.so.1\]' || fail "libportvex.so.1 is not needed"
+echo "ok: twelve exports, port operations imported from libportvex.so.1"

@@ -1,0 +1,118 @@
+// The Microwire sequences the library drives through a card's CNTRL register.
+#include <eeprom/eeprom.h>
+
+#include "support/machines.h"
+
+namespace {
+
+using Op = simpc::Eeprom93C46::Instruction::Op;
+using testing_support::MachineTest;
+using testing_support::pauseCount;
+
+class EepromTest : public MachineTest {
+protected:
+    void SetUp() override {
+        MachineTest::SetUp();
+        auto config = testing_support::card(0x1234, kBase, 0x300, 5);
+        for (unsigned i = 0; i < 64; ++i) config.eeprom[i] = static_cast<uint16_t>(0xA500 + i);
+        config.eeprom[0x38] = 0x1234;
+        config.cntrl = kCntrl;
+        config.busyReads = 7;
+        card = &machine->addCard({0, 1, 0}, config);
+        resetCounts();
+    }
+
+    // Bits of CNTRL outside the EEPROM lines, set to something a real bridge might hold.
+    static constexpr uint32_t kCntrl = 0x00786A5C;
+    static constexpr uint16_t kBase = 0xE000;
+    simpc::Plx9050Card* card = nullptr;
+};
+
+TEST_F(EepromTest, ReadSendsReadCommandForWord38AndCosts106Accesses) {
+    uint16_t word = 0;
+    slotscan::EepromReadWord(kBase, 0, 0x70, &word);
+    EXPECT_EQ(word, 0x1234);
+    EXPECT_EQ(accesses(), 106U);
+    EXPECT_EQ(pauseCount(), 1U);
+    ASSERT_EQ(card->eeprom().instructions().size(), 1U);
+    EXPECT_EQ(card->eeprom().instructions()[0].op, Op::Read);
+    EXPECT_EQ(card->eeprom().instructions()[0].address, 0x38);
+    EXPECT_EQ(card->cntrl(), kCntrl) << "lines low and every other bit kept";
+}
+
+TEST_F(EepromTest, OddByteAddressReadsTheSameWord) {
+    uint16_t even = 0, odd = 0;
+    slotscan::EepromReadWord(kBase, 0, 0x70, &even);
+    slotscan::EepromReadWord(kBase, 0, 0x71, &odd);
+    EXPECT_EQ(even, odd);
+    slotscan::EepromReadWord(kBase, 0, 0x02, &even);
+    EXPECT_EQ(even, 0xA501);
+}
+
+TEST_F(EepromTest, UnknownTypeTouchesNoPort) {
+    uint16_t word = 0x1111;
+    slotscan::EepromReadWord(kBase, 3, 0x70, &word);
+    EXPECT_EQ(word, 0xFFFF);
+    slotscan::EepromWriteWord(kBase, 7, 0x70, 5);
+    EXPECT_EQ(accesses(), 0U);
+    EXPECT_EQ(pauseCount(), 0U);
+    EXPECT_EQ(card->eeprom().word(0x38), 0x1234);
+}
+
+TEST_F(EepromTest, WriteStoresOnlyItsWordAndKeepsOtherCntrlBits) {
+    const auto before = card->eeprom().words();
+    slotscan::EepromWriteWord(kBase, 0, 0x70, 5);
+    auto expected = before;
+    expected[0x38] = 5;
+    EXPECT_EQ(card->eeprom().words(), expected);
+    EXPECT_FALSE(card->eeprom().writeEnabled()) << "EWDS must follow the write";
+    EXPECT_EQ(card->cntrl(), kCntrl);
+    EXPECT_EQ(card->resetOrReloadWrites(), 0U);
+    EXPECT_EQ(pauseCount(), 1U);
+    // EWEN, WRITE, ready poll (7 busy reads and the ready one), EWDS.
+    EXPECT_EQ(accesses(), 185U + 8U);
+    const auto& log = card->eeprom().instructions();
+    ASSERT_EQ(log.size(), 3U);
+    EXPECT_EQ(log[0].op, Op::Ewen);
+    EXPECT_EQ(log[1].op, Op::Write);
+    EXPECT_EQ(log[1].address, 0x38);
+    EXPECT_EQ(log[1].data, 5);
+    EXPECT_EQ(log[2].op, Op::Ewds);
+}
+
+TEST_F(EepromTest, WriteStoresTheLow16BitsMostSignificantFirst) {
+    slotscan::EepromWriteWord(kBase, 0, 0x70, 0x7ABCD);
+    EXPECT_EQ(card->eeprom().word(0x38), 0xABCD);
+    slotscan::EepromWriteWord(kBase, 0, 0x70, 0x8001);
+    EXPECT_EQ(card->eeprom().word(0x38), 0x8001);
+}
+
+class StuckEepromTest : public MachineTest {};
+
+TEST_F(StuckEepromTest, SamplesAllHighReadFFFFAndAllLowRead0000) {
+    auto high = testing_support::card(1, 0xE000, 0x300, 5);
+    high.faults.doStuck = true;
+    auto low = testing_support::card(1, 0xE080, 0x320, 5);
+    low.faults.doStuck = false;
+    machine->addCard({0, 1, 0}, high);
+    machine->addCard({0, 2, 0}, low);
+    uint16_t word = 0;
+    slotscan::EepromReadWord(0xE000, 0, 0x70, &word);
+    EXPECT_EQ(word, 0xFFFF);
+    slotscan::EepromReadWord(0xE080, 0, 0x70, &word);
+    EXPECT_EQ(word, 0x0000);
+}
+
+TEST_F(StuckEepromTest, NeverReadyWriteGivesUpAfter10000Polls) {
+    auto config = testing_support::card(1, 0xE000, 0x300, 5);
+    config.faults.neverReady = true;
+    auto& c = machine->addCard({0, 1, 0}, config);
+    resetCounts();
+    slotscan::EepromWriteWord(0xE000, 0, 0x70, 2);
+    // The count includes the EWDS cycle, which a part still programming ignores.
+    EXPECT_EQ(accesses(), 185U + 10000U);
+    EXPECT_EQ(pauseCount(), 1U);
+    EXPECT_EQ(c.cntrl() & 0x0F000000U, 0U);
+}
+
+}  // namespace

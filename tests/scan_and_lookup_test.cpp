@@ -1,0 +1,192 @@
+// Scanning buses 0-3 and answering lookups from the card table.
+#include <slotscan.h>
+
+#include "support/machines.h"
+
+namespace {
+
+using testing_support::MachineTest;
+using testing_support::pauseCount;
+
+constexpr uint64_t kEmptyScan = 128 * 2;  // two accesses per slot probed
+constexpr uint64_t kPerDevice = 30;       // fifteen more header dwords
+constexpr uint64_t kPerCardNumber = 106;  // one EEPROM word read
+
+class ScanTest : public MachineTest {};
+
+TEST_F(ScanTest, EmptyMachineCostsTwoAccessesPerSlotAndFindsNothing) {
+    int16_t numbers[MAX_CARDS] = {7, 7, 7, 7, 7, 7, 7, 7, 7};
+    EXPECT_EQ(FindPCICard(numbers), 0);
+    EXPECT_EQ(accesses(), kEmptyScan);
+    EXPECT_EQ(pauseCount(), 0U);
+    for (int16_t n : numbers) EXPECT_EQ(n, 7) << "array must be left untouched";
+
+    uint16_t base = 0xAAAA, irq = 0xBBBB;
+    EXPECT_EQ(GetIOBaseByCardNo(1, &base, &irq), 0);
+    EXPECT_EQ(GetIOBaseByOrder(0, &base, &irq), 0);
+    EXPECT_EQ(base, 0xAAAA);
+    EXPECT_EQ(irq, 0xBBBB);
+}
+
+TEST_F(ScanTest, AccessCountsFollowDevicesAndCards) {
+    testing_support::addOrdinaryDevices(*machine, 5);
+    addCard(0, 1);
+    addCard(1, 2);
+    addCard(2, 3);
+    int16_t numbers[MAX_CARDS] = {};
+    ASSERT_EQ(FindPCICard(numbers), 3);
+    EXPECT_EQ(accesses(), kEmptyScan + 8 * kPerDevice + 3 * kPerCardNumber);
+    EXPECT_EQ(pauseCount(), 3U);
+    EXPECT_EQ(numbers[0], 1);
+    EXPECT_EQ(numbers[1], 2);
+    EXPECT_EQ(numbers[2], 3);
+}
+
+TEST_F(ScanTest, FindsCardsByNumberAndByOrder) {
+    addCard(0, 10);
+    addCard(1, 20);
+    uint16_t base = 0, irq = 0;
+    ASSERT_EQ(GetIOBaseByCardNo(20, &base, &irq), 1);
+    EXPECT_EQ(base, 0x320);
+    EXPECT_EQ(irq, 6);
+    ASSERT_EQ(GetIOBaseByOrder(0, &base, &irq), 1);
+    EXPECT_EQ(base, 0x300);
+    EXPECT_EQ(irq, 5);
+    EXPECT_EQ(GetIOBaseByCardNo(30, &base, &irq), 0);
+    EXPECT_EQ(GetIOBaseByOrder(2, &base, &irq), 0) << "an index equal to the count";
+}
+
+TEST_F(ScanTest, NumbersAndIndexesCountByTheirLow16Bits) {
+    addCard(0, -1);  // an unprogrammed EEPROM reads 0xFFFF
+    uint16_t base = 0, irq = 0;
+    EXPECT_EQ(GetIOBaseByCardNo(-1, &base, &irq), 1);
+    EXPECT_EQ(GetIOBaseByCardNo(0xFFFF, &base, &irq), 1);
+    EXPECT_EQ(GetIOBaseByCardNo(0x7FFFFFFF, &base, &irq), 1);
+    EXPECT_EQ(GetIOBaseByOrder(65536, &base, &irq), 1) << "65536 is index 0";
+    EXPECT_EQ(GetIOBaseByOrder(-1, &base, &irq), 0) << "-1 is index 65535";
+}
+
+TEST_F(ScanTest, DuplicateNumbersReachTheFirstCardByNumberAndBothByOrder) {
+    addCard(0, 4);
+    addCard(1, 4);
+    uint16_t base = 0, irq = 0;
+    ASSERT_EQ(GetIOBaseByCardNo(4, &base, &irq), 1);
+    EXPECT_EQ(base, 0x300);
+    ASSERT_EQ(GetIOBaseByOrder(1, &base, &irq), 1);
+    EXPECT_EQ(base, 0x320);
+}
+
+TEST_F(ScanTest, TableHoldsNineCardsAndLaterOnesCostNoEepromRead) {
+    for (unsigned n = 0; n < 10; ++n) addCard(n, static_cast<int16_t>(n + 1));
+    int16_t numbers[MAX_CARDS + 1] = {};
+    numbers[MAX_CARDS] = 99;
+    ASSERT_EQ(FindPCICard(numbers), 9);
+    EXPECT_EQ(numbers[8], 9);
+    EXPECT_EQ(numbers[MAX_CARDS], 99) << "nothing written beyond MAX_CARDS";
+    EXPECT_EQ(accesses(), kEmptyScan + 10 * kPerDevice + 9 * kPerCardNumber);
+    uint16_t base = 0, irq = 0;
+    EXPECT_EQ(GetIOBaseByCardNo(10, &base, &irq), 0);
+    EXPECT_EQ(GetIOBaseByOrder(9, &base, &irq), 0);
+}
+
+TEST_F(ScanTest, CardsTheScanCannotSeeAreNeverFound) {
+    // Bus 4, function 1, and BAR1 or BAR4 in memory space.
+    machine->addCard({4, 0, 0}, testing_support::card(1, 0xE000, 0x300, 5));
+    machine->addCard({0, 3, 1}, testing_support::card(2, 0xE080, 0x320, 5));
+    auto memoryBar1 = testing_support::card(3, 0xE100, 0x340, 5);
+    memoryBar1.bars[1] = 0xFEA00000;
+    machine->addCard({0, 4, 0}, memoryBar1);
+    auto memoryBar4 = testing_support::card(4, 0xE180, 0x360, 5);
+    memoryBar4.bars[4] = 0xFE900000;
+    machine->addCard({0, 5, 0}, memoryBar4);
+    int16_t numbers[MAX_CARDS] = {};
+    EXPECT_EQ(FindPCICard(numbers), 0);
+    EXPECT_EQ(pauseCount(), 0U);
+}
+
+TEST_F(ScanTest, OrderIsBusThenDevice) {
+    machine->addCard({3, 0, 0}, testing_support::card(30, 0xE000, 0x300, 5));
+    machine->addCard({0, 31, 0}, testing_support::card(31, 0xE080, 0x320, 5));
+    machine->addCard({0, 2, 0}, testing_support::card(2, 0xE100, 0x340, 5));
+    int16_t numbers[MAX_CARDS] = {};
+    ASSERT_EQ(FindPCICard(numbers), 3);
+    EXPECT_EQ(numbers[0], 2);
+    EXPECT_EQ(numbers[1], 31);
+    EXPECT_EQ(numbers[2], 30);
+}
+
+TEST_F(ScanTest, InterruptLine255IsNotNegative) {
+    machine->addCard({0, 1, 0}, testing_support::card(1, 0xE000, 0x300, 0xFF));
+    uint16_t base = 0, irq = 0;
+    ASSERT_EQ(GetIOBaseByCardNo(1, &base, &irq), 1);
+    EXPECT_EQ(irq, 255);
+}
+
+TEST_F(ScanTest, FiltersMatchEachIdWordAndZeroMatchesAny) {
+    auto other = testing_support::card(5, 0xE800, 0x380, 5);
+    other.vendorId = 0x1234;
+    other.deviceId = 0x5678;
+    other.subsystemVendorId = 0x1111;
+    other.subsystemId = 0x2222;
+    machine->addCard({0, 1, 0}, other);
+    addCard(0, 6);  // the default 10B5:9050 card
+
+    int16_t numbers[MAX_CARDS] = {};
+    EXPECT_EQ(FindPCICard(numbers), 1);
+    EXPECT_EQ(numbers[0], 6);
+
+    const PCIID exact{0x5678, 0x1234, 0x2222, 0x1111};
+    ASSERT_EQ(FindPCICard_0(&exact, numbers), 1);
+    EXPECT_EQ(numbers[0], 5);
+    for (const PCIID wrong : {PCIID{0x5679, 0x1234, 0, 0}, PCIID{0x5678, 0x1235, 0, 0},
+                              PCIID{0, 0x1234, 0x2223, 0}, PCIID{0, 0x1234, 0, 0x1112}}) {
+        EXPECT_EQ(FindPCICard_0(&wrong, numbers), 0);
+    }
+    const PCIID anything{0, 0, 0, 0};
+    EXPECT_EQ(FindPCICard_0(&anything, numbers), 2);
+}
+
+TEST_F(ScanTest, AllZeroFilterReadsTheEepromOfEveryDeviceWithIoBars) {
+    testing_support::addOrdinaryDevices(*machine, 3);  // I/O BAR1 and BAR4, no EEPROM
+    const PCIID anything{0, 0, 0, 0};
+    int16_t numbers[MAX_CARDS] = {};
+    ASSERT_EQ(FindPCICard_0(&anything, numbers), 3);
+    EXPECT_EQ(accesses(), kEmptyScan + 3 * kPerDevice + 3 * kPerCardNumber);
+    EXPECT_EQ(numbers[0], -1) << "nothing answers at BAR1 + 0x50: every DO sample reads high";
+}
+
+TEST_F(ScanTest, EveryCallRescansAndSeesChanges) {
+    addCard(0, 1);
+    uint16_t base = 0, irq = 0;
+    ASSERT_EQ(GetIOBaseByCardNo(1, &base, &irq), 1);
+    machine->cards()[0]->eeprom().setWord(0x38, 8);
+    EXPECT_EQ(GetIOBaseByCardNo(1, &base, &irq), 0);
+    EXPECT_EQ(GetIOBaseByCardNo(8, &base, &irq), 1);
+    addCard(1, 9);
+    EXPECT_EQ(GetIOBaseByCardNo(9, &base, &irq), 1);
+}
+
+TEST_F(ScanTest, PlainFormsEqualTheDefaultFilter) {
+    addCard(0, 3);
+    const PCIID defaults{0x9050, 0x10B5, 0, 0};
+    uint16_t b1 = 0, i1 = 0, b2 = 0, i2 = 0;
+    EXPECT_EQ(GetIOBaseByCardNo(3, &b1, &i1), GetIOBaseByCardNo_0(&defaults, 3, &b2, &i2));
+    EXPECT_EQ(b1, b2);
+    EXPECT_EQ(i1, i2);
+    EXPECT_EQ(GetIOBaseByOrder(0, &b1, &i1), GetIOBaseByOrder_0(&defaults, 0, &b2, &i2));
+    EXPECT_EQ(b1, b2);
+}
+
+TEST_F(ScanTest, ScanWritesNothingButConfigAddressesAndEepromLines) {
+    addCard(0, 3);
+    auto& c = *machine->cards()[0];
+    const auto before = c.eeprom().words();
+    const uint32_t cntrl = c.cntrl();
+    int16_t numbers[MAX_CARDS] = {};
+    ASSERT_EQ(FindPCICard(numbers), 1);
+    EXPECT_EQ(c.eeprom().words(), before);
+    EXPECT_EQ(c.cntrl() & ~0x0F000000U, cntrl & ~0x0F000000U);
+    EXPECT_EQ(c.cntrl() & 0x0F000000U, 0U) << "all EEPROM lines low afterwards";
+}
+
+}  // namespace

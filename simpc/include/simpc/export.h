@@ -1,0 +1,4 @@
+#pragma once
+
+// The project builds with hidden visibility; everything another module may use is marked here.
+#define SIMPC_API __attribute__((visibility("default")))

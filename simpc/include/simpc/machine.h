@@ -1,0 +1,110 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "simpc/device.h"
+#include "simpc/eeprom_store.h"
+#include "simpc/export.h"
+#include "simpc/generic_device.h"
+#include "simpc/io_handler.h"
+#include "simpc/pci_address.h"
+#include "simpc/plx9050_card.h"
+
+namespace simpc {
+
+class HostBridge;
+
+struct PortCounters {
+    uint64_t reads = 0;
+    uint64_t writes = 0;
+    uint64_t total() const { return reads + writes; }
+};
+
+// A PC as seen through 32-bit port accesses: the configuration mechanism at 0xCF8/0xCFC,
+// the PCI functions behind it, and the I/O ranges the cards decode.
+// Not thread-safe: one thread drives a machine at a time.
+class SIMPC_API Machine {
+  public:
+    static constexpr uint32_t kPortCount = 0x10000;
+    static constexpr uint32_t kConfigAddress = 0xCF8;
+    static constexpr uint32_t kConfigData = 0xCFC;
+
+    Machine();
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    // 32-bit read; 0xFFFFFFFF where nothing decodes.
+    uint32_t in(uint32_t port);
+    // 32-bit write; dropped where nothing decodes.
+    void out(uint32_t port, uint32_t value);
+
+    // Both throw std::invalid_argument for a bad or taken slot; addCard also when the card's
+    // local registers would overlap ports something else decodes.
+    GenericDevice& addGeneric(PciAddress at, const GenericConfig& cfg);
+    Plx9050Card& addCard(PciAddress at, const CardConfig& cfg);
+
+    const PortCounters& counters() const { return counters_; }
+    void resetCounters() { counters_ = {}; }
+
+    std::vector<Plx9050Card*> cards();  // in (bus, device, function) order
+    std::vector<Device*> devices();     // likewise
+    Plx9050Card* cardAt(PciAddress at);
+    Device* deviceAt(PciAddress at);
+
+    // One line per access ("R 0cfc -> 10b59050"), with "P 1.062 ms" before an access that
+    // follows a pause of 0.5 ms or more. nullptr turns tracing off.
+    void setTrace(std::ostream* out);
+
+    // Loads the image over the cards' contents (throws StoreError) and saves every later
+    // change of a card's EEPROM through the store.
+    void attachStore(std::unique_ptr<EepromStore> store);
+    EepromStore* store() { return store_.get(); }
+    // Last problem the store reported, empty if none.
+    std::string storeError() const;
+
+    // One line per device.
+    std::string describe() const;
+
+  private:
+    friend class HostBridge;
+    friend class Plx9050Card;
+
+    using Clock = std::chrono::steady_clock;
+
+    Device& place(PciAddress at, std::unique_ptr<Device> device);
+    void checkSlotFree(PciAddress at) const;
+    void mapLocalRegisters(Plx9050Card& card, bool mustBeFree);
+    void unmapLocalRegisters(Plx9050Card& card);
+    void localBaseChanged(Plx9050Card& card);
+    void configScanStarted();
+    void applyImage(const EepromStore::Image& image);
+    void watchCard(Plx9050Card& card);
+    uint32_t decodeRead(uint32_t port);
+    void decodeWrite(uint32_t port, uint32_t value);
+    uint32_t tracedIn(uint32_t port);
+    void tracedOut(uint32_t port, uint32_t value);
+    void traceAccess(Clock::time_point start, char kind, uint32_t port, uint32_t value);
+
+    Device* configTarget(uint32_t index) const { return config_[index]; }
+
+    std::unique_ptr<IoHandler*[]> io_;   // port -> handler
+    std::unique_ptr<Device*[]> config_;  // configIndex -> function
+    std::unique_ptr<HostBridge> bridge_;
+    std::map<uint16_t, std::unique_ptr<Device>> owned_;  // keyed by configIndex, so sorted
+    PortCounters counters_;
+
+    std::ostream* trace_ = nullptr;
+    Clock::time_point lastAccess_{};
+    bool haveLastAccess_ = false;
+
+    std::unique_ptr<EepromStore> store_;
+};
+
+}  // namespace simpc

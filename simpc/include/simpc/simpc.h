@@ -1,0 +1,10 @@
+#pragma once
+
+#include "simpc/device.h"
+#include "simpc/eeprom93c46.h"
+#include "simpc/eeprom_store.h"
+#include "simpc/generic_device.h"
+#include "simpc/machine.h"
+#include "simpc/pci_address.h"
+#include "simpc/plx9050_card.h"
+#include "simpc/rack.h"

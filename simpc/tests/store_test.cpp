@@ -1,0 +1,157 @@
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <functional>
+#include <random>
+#include <thread>
+
+#include "test_support.h"
+
+namespace simpc {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* kRack = R"(
+[[card]]
+slot = "00:0a.0"
+bar1 = 0xe001
+card_no = 1
+
+[[card]]
+slot = "01:02.0"
+bar1 = 0xe081
+card_no = 2
+)";
+constexpr PciAddress kFirst{0, 10, 0};
+constexpr PciAddress kSecond{1, 2, 0};
+
+void program(Machine& m, PciAddress at, unsigned word, uint16_t value) {
+    test::Microwire(m, m.cardAt(at)->localRegBase()).program(word, value);
+}
+
+uint16_t word(Machine& m, PciAddress at, unsigned index) {
+    return m.cardAt(at)->eeprom().word(index);
+}
+
+// Runs `body` in a child process, which exits 0 if it returns and 2 if it throws.
+pid_t spawn(const std::function<void()>& body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        try {
+            body();
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(0);
+    }
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST(EepromStore, ChangesOutliveTheMachineAndReachOthersAtTheNextScan) {
+    test::ScratchDir dir;
+    auto rack = dir.write("r.toml", kRack);
+    auto reader = loadRack(rack);
+    program(*loadRack(rack), kSecond, 0x38, 42);
+    EXPECT_TRUE(fs::exists(dir.path() / "r.eeprom.json"));
+
+    auto fresh = loadRack(rack);
+    EXPECT_EQ(word(*fresh, kSecond, 0x38), 42);
+    EXPECT_EQ(word(*fresh, kFirst, 0x38), 1);
+
+    EXPECT_EQ(word(*reader, kSecond, 0x38), 2) << "only re-checked when a scan starts";
+    test::configRead(*reader, kSecond, 0);
+    test::configRead(*reader, {0, 0, 0}, 0);
+    EXPECT_EQ(word(*reader, kSecond, 0x38), 42);
+}
+
+TEST(EepromStore, CorruptImageIsReportedAndNeverOverwritten) {
+    test::ScratchDir dir;
+    auto rack = dir.write("r.toml", kRack);
+    auto m = loadRack(rack);
+    const std::string garbage = "{\"00:0a.0\": [1, 2";
+    auto image = dir.write("r.eeprom.json", garbage);
+    try {
+        loadRack(rack);
+        FAIL() << "corrupt image accepted";
+    } catch (const StoreError& e) {
+        EXPECT_NE(std::string(e.what()).find(image.string()), std::string::npos) << e.what();
+    }
+    // A machine loaded before the damage keeps working but does not save over it.
+    program(*m, kFirst, 0x38, 9);
+    EXPECT_EQ(word(*m, kFirst, 0x38), 9);
+    EXPECT_NE(m->storeError().find(image.string()), std::string::npos) << m->storeError();
+    EXPECT_EQ(test::slurp(image), garbage);
+
+    for (const char* bad : {"[]", "{\"00:0a.0\": [1]}", "{\"zz\": []}", ""}) {
+        EXPECT_THROW(EepromStore::parse(bad, "x"), StoreError) << bad;
+    }
+}
+
+TEST(EepromStore, UnwritableImageIsReportedNotFatal) {
+    test::ScratchDir dir;
+    auto m =
+        loadRack(dir.write("r.toml", std::string("eeprom_image = \"no/dir/i.json\"\n") + kRack));
+    program(*m, kFirst, 0x38, 5);
+    EXPECT_EQ(word(*m, kFirst, 0x38), 5);
+    EXPECT_NE(m->storeError().find("no/dir/i.json"), std::string::npos) << m->storeError();
+}
+
+// Two processes renumbering different words of the same card at once lose nothing.
+TEST(EepromStore, ConcurrentWritersLoseNothing) {
+    test::ScratchDir dir;
+    auto rack = dir.write("r.toml", kRack);
+    auto writer = [&](unsigned first) {
+        return spawn([&rack, first] {
+            auto m = loadRack(rack);
+            for (unsigned w = first; w < first + 32; ++w) {
+                program(*m, kFirst, w, static_cast<uint16_t>(0xC000 + w));
+                if (!m->storeError().empty()) throw std::runtime_error(m->storeError());
+            }
+        });
+    };
+    pid_t a = writer(0), b = writer(32);
+    EXPECT_EQ(waitFor(a), 0);
+    EXPECT_EQ(waitFor(b), 0);
+
+    auto m = loadRack(rack);
+    for (unsigned w = 0; w < 64; ++w) EXPECT_EQ(word(*m, kFirst, w), 0xC000 + w) << "word " << w;
+    EXPECT_EQ(word(*m, kSecond, 0x38), 2);
+}
+
+// A writer killed at any moment leaves either the old or the new image, never a torn one.
+TEST(EepromStore, KilledWriterNeverLeavesATornImage) {
+    test::ScratchDir dir;
+    auto rack = dir.write("r.toml", kRack);
+    const EepromWords initial = loadRack(rack)->cardAt(kFirst)->eeprom().words();
+    auto image = dir.path() / "r.eeprom.json";
+    std::mt19937 random(77);
+    for (int round = 0; round < 20; ++round) {
+        pid_t child = spawn([&rack, round] {
+            auto m = loadRack(rack);
+            for (unsigned i = 0;; ++i) {  // bit 15 marks every value written
+                program(*m, kFirst, i % 64,
+                        static_cast<uint16_t>(0x8000u | (i + 64u * static_cast<unsigned>(round))));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(5000 + random() % 35000));
+        ::kill(child, SIGKILL);
+        ASSERT_TRUE(WIFSIGNALED(waitFor(child))) << "writer died early in round " << round;
+        if (!fs::exists(image)) continue;
+
+        auto words = EepromStore::parse(test::slurp(image), image.string()).at("00:0a.0");
+        for (unsigned w = 0; w < 64; ++w) {
+            EXPECT_TRUE(words[w] == initial[w] || (words[w] & 0x8000) != 0) << "word " << w;
+        }
+    }
+    EXPECT_TRUE(fs::exists(image));
+}
+
+}  // namespace
+}  // namespace simpc

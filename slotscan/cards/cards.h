@@ -22,6 +22,9 @@ struct PCICardInfo {
     uint8_t Device;
 };
 
+// The plain operations look for vendor 0x10B5, device 0x9050, any subsystem.
+inline constexpr PCIID kDefaultFilter = {0x9050, 0x10B5, 0, 0};
+
 inline constexpr uint16_t kConfigAddressPort = 0xCF8;
 inline constexpr uint16_t kConfigDataPort = 0xCFC;
 inline constexpr uint16_t kCardNoByteAddress = 0x70;  // word 0x38

@@ -62,7 +62,8 @@ void EepromReadWord(uint16_t base, int type, uint16_t byteAddress, uint16_t* wor
     for (int i = 0; i < 16; ++i) {
         EepromClock(base);
         v = PortRead(reg);
-        value = static_cast<uint16_t>((value << 1) | ((v & kEepromDataOut) != 0 ? 1U : 0U));
+        const unsigned bit = (v & kEepromDataOut) != 0 ? 1U : 0U;
+        value = static_cast<uint16_t>((static_cast<unsigned>(value) << 1) | bit);
     }
     *word = value;
     PortWrite(reg, v & kEepromLinesLow);

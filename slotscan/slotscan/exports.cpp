@@ -7,8 +7,7 @@
 
 namespace {
 
-// Vendor 0x10B5, device 0x9050, any subsystem.
-constexpr PCIID kDefaultFilter = {0x9050, 0x10B5, 0, 0};
+using slotscan::kDefaultFilter;
 constexpr char kCardName[PCI_CARD_NAME_SIZE] = "PCIQVN";
 
 }  // namespace

@@ -1,0 +1,41 @@
+// The cards as the library sees them: its own scan, then the card table it filled.
+#pragma once
+
+#include <slotscan.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cardnum {
+
+struct Card {
+    int index = 0;  // position in the library's table (scan order)
+    uint16_t number = 0;
+    uint16_t ioBase = 0;
+    uint8_t irq = 0;
+    uint8_t bus = 0;
+    uint8_t device = 0;
+    uint16_t localRegBase = 0;  // the bridge's registers, BAR1 & 0xFFFC
+};
+
+// "00:04", bus and device in hexadecimal as lspci shows them.
+std::string slotOf(const Card& card);
+
+// Every card the library records for `filter`, in table order.
+std::vector<Card> scanCards(const PCIID& filter);
+
+struct Lookup {
+    Card card;         // the card a lookup by its number reaches
+    int carriers = 0;  // how many cards carry that number
+};
+
+// The library's lookup by number, with the slot of the card it answers with.
+std::optional<Lookup> findCard(const PCIID& filter, uint16_t number);
+
+// The library's renumbering: 1 from it means the card read the new number back.
+bool renumberByCardNo(const PCIID& filter, uint16_t oldNo, uint16_t newNo);
+bool renumberByIndex(const PCIID& filter, int index, uint16_t newNo);
+
+}  // namespace cardnum

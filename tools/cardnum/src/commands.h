@@ -1,0 +1,38 @@
+// The four commands. Each writes its result to `out`, its complaints to `err`, and returns
+// the exit status (exit_codes.h).
+#pragma once
+
+#include <slotscan.h>
+
+#include <optional>
+#include <ostream>
+
+namespace cardnum {
+
+struct Streams {
+    std::ostream& out;
+    std::ostream& err;
+};
+
+struct CommonOptions {
+    PCIID filter{};
+    bool json = false;
+};
+
+struct SetRequest {
+    std::optional<long> oldNumber;  // --card OLD
+    std::optional<long> index;      // --index I
+    long newNumber = 0;
+    bool force = false;
+    bool dryRun = false;
+};
+
+int runList(const CommonOptions& options, Streams io);
+int runFind(const CommonOptions& options, long number, Streams io);
+int runSet(const PCIID& filter, const SetRequest& request, Streams io);
+int runDoctor(const CommonOptions& options, Streams io);
+
+// False, with the port layer's reason on `err`, when ports reach no machine.
+bool havePortAccess(std::ostream& err);
+
+}  // namespace cardnum

@@ -1,0 +1,61 @@
+#include <fmt/ostream.h>
+#include <portvex.h>
+
+#include "card_table.h"
+#include "commands.h"
+#include "diagnosis.h"
+#include "exit_codes.h"
+#include "id_filter.h"
+#include "json_output.h"
+#include "text_output.h"
+#include "wide_scan.h"
+
+namespace cardnum {
+namespace {
+
+void report(const CommonOptions& options, const Observation* seen,
+            const std::vector<Finding>& findings, Streams io) {
+    const bool ready = portvex_ready() != 0;
+    if (options.json) {
+        auto list = nlohmann::ordered_json::array();
+        for (const Finding& f : findings) list.push_back(toJson(f));
+        nlohmann::ordered_json json{
+            {"port",
+             {{"backend", portvex_backend()}, {"ready", ready}, {"status", portvex_status()}}},
+            {"filter", toJson(options.filter)},
+            {"cards", seen != nullptr ? nlohmann::ordered_json(seen->cards.size())
+                                      : nlohmann::ordered_json(nullptr)},
+            {"healthy", findings.empty()},
+            {"findings", list}};
+        printJson(io.out, json);
+        return;
+    }
+    fmt::print(io.out, "Port access (backend {}): {}\n", portvex_backend(), portvex_status());
+    if (seen != nullptr) {
+        fmt::print(io.out, "Cards the library finds with IDs {}: {}\n\n",
+                   describeFilter(options.filter), seen->cards.size());
+    } else {
+        fmt::print(io.out, "\n");
+    }
+    printFindings(io.out, findings);
+}
+
+}  // namespace
+
+int runDoctor(const CommonOptions& options, Streams io) {
+    if (portvex_ready() == 0) {
+        report(options, nullptr, {noPortAccess(portvex_backend(), portvex_status())}, io);
+        return kNoPortAccess;
+    }
+    Observation seen;
+    seen.filter = options.filter;
+    seen.cards = scanCards(options.filter);
+    for (const Card& card : seen.cards)
+        seen.eepromPresent.push_back(eepromPresent(card.localRegBase));
+    seen.functions = scanAllFunctions();
+    const auto findings = diagnose(seen);
+    report(options, &seen, findings, io);
+    return findings.empty() ? kDone : kNotFound;
+}
+
+}  // namespace cardnum

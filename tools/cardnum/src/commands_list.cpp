@@ -1,0 +1,20 @@
+#include "card_table.h"
+#include "commands.h"
+#include "exit_codes.h"
+#include "json_output.h"
+#include "text_output.h"
+
+namespace cardnum {
+
+int runList(const CommonOptions& options, Streams io) {
+    if (!havePortAccess(io.err)) return kNoPortAccess;
+    const auto cards = scanCards(options.filter);
+    if (options.json) {
+        printJson(io.out, cardListJson(options.filter, cards));
+    } else {
+        printCardList(io.out, options.filter, cards);
+    }
+    return kDone;
+}
+
+}  // namespace cardnum

@@ -1,0 +1,108 @@
+#include <fmt/ostream.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "card_number.h"
+#include "card_table.h"
+#include "commands.h"
+#include "exit_codes.h"
+#include "id_filter.h"
+#include "wide_scan.h"
+
+namespace cardnum {
+namespace {
+
+std::string describe(const Card& card) {
+    return fmt::format("card #{} (slot {})", card.index, slotOf(card));
+}
+
+// The card the request names, as the library's table holds it now.
+std::optional<Card> chooseCard(const std::vector<Card>& cards, const SetRequest& request) {
+    if (request.index) {
+        const auto i = static_cast<std::size_t>(*request.index);
+        if (i < cards.size()) return cards[i];
+        return std::nullopt;
+    }
+    const uint16_t old = toCardWord(*request.oldNumber);
+    const auto it = std::find_if(cards.begin(), cards.end(),
+                                 [old](const Card& card) { return card.number == old; });
+    if (it == cards.end()) return std::nullopt;
+    return *it;
+}
+
+std::optional<Card> sameSlot(const std::vector<Card>& cards, const Card& card) {
+    const auto it = std::find_if(cards.begin(), cards.end(), [&](const Card& other) {
+        return other.bus == card.bus && other.device == card.device;
+    });
+    if (it == cards.end()) return std::nullopt;
+    return *it;
+}
+
+}  // namespace
+
+int runSet(const PCIID& filter, const SetRequest& request, Streams io) {
+    if (!havePortAccess(io.err)) return kNoPortAccess;
+    const uint16_t newNo = toCardWord(request.newNumber);
+    const auto before = scanCards(filter);
+    const auto target = chooseCard(before, request);
+    if (!target) {
+        if (request.index) {
+            fmt::print(io.err, "cardnum: no card at index {}: {} card{} with IDs {} found\n",
+                       *request.index, before.size(), before.size() == 1 ? "" : "s",
+                       describeFilter(filter));
+        } else {
+            fmt::print(io.err, "cardnum: no card numbered {} with IDs {}\n",
+                       describeCardNumber(toCardWord(*request.oldNumber)), describeFilter(filter));
+        }
+        return kNotFound;
+    }
+
+    std::vector<Card> others;
+    std::copy_if(before.begin(), before.end(), std::back_inserter(others), [&](const Card& card) {
+        return card.index != target->index && card.number == newNo;
+    });
+    if (!others.empty() && !request.force) {
+        fmt::print(io.err,
+                   "cardnum: refused: {} already carries number {}; with two cards of one "
+                   "number a lookup reaches only the first. Choose a free number, or give "
+                   "--force to number them alike anyway\n",
+                   describe(others.front()), describeCardNumber(newNo));
+        return kNotFound;
+    }
+
+    const std::string change =
+        fmt::format("{}: number {} -> {}", describe(*target), describeCardNumber(target->number),
+                    describeCardNumber(newNo));
+    if (request.dryRun) {
+        fmt::print(io.out, "Would renumber {} (dry run, nothing written)\n", change);
+        return kDone;
+    }
+
+    const bool confirmed = request.index ? renumberByIndex(filter, target->index, newNo)
+                                         : renumberByCardNo(filter, target->number, newNo);
+    const auto after = sameSlot(scanCards(filter), *target);
+    if (!confirmed || !after || after->number != newNo) {
+        const std::string now =
+            after ? fmt::format("still reads {}", describeCardNumber(after->number))
+                  : std::string("is no longer found");
+        const char* why = eepromPresent(target->localRegBase)
+                              ? "The EEPROM did not keep the number: it may be write-protected "
+                                "or not answering"
+                              : "The card reports no EEPROM (CNTRL bit 28 clear), so it cannot "
+                                "keep a number";
+        fmt::print(io.err, "cardnum: renumbering failed: {} {} after writing {}. {}\n",
+                   describe(*target), now, describeCardNumber(newNo), why);
+        return kNotFound;
+    }
+    fmt::print(io.out, "Renumbered {}\n", change);
+    if (!others.empty()) {
+        fmt::print(io.err,
+                   "cardnum: warning: {} cards now carry number {}; a lookup by it "
+                   "reaches only the first in scan order\n",
+                   others.size() + 1, describeCardNumber(newNo));
+    }
+    return kDone;
+}
+
+}  // namespace cardnum

@@ -1,0 +1,124 @@
+// cardnum: list, find and renumber cards by the card number kept in their EEPROM, and
+// explain why a card is not found.
+#include <CLI/CLI.hpp>
+#include <exception>
+#include <iostream>
+
+#include "card_number.h"
+#include "commands.h"
+#include "exit_codes.h"
+#include "id_filter.h"
+
+namespace {
+
+constexpr const char* kExitCodes =
+    "Exit status: 0 done; 1 no such card, renumbering refused or not confirmed, or doctor "
+    "found problems; 2 bad command line; 3 no port access.\n"
+    "The port layer is chosen with PORTVEX (PORTVEX=sim:RACK.toml runs on a simulated PC).";
+
+struct Arguments {
+    std::string id;
+    bool json = false;
+    long number = 0;
+    cardnum::SetRequest set;
+};
+
+void addIdOption(CLI::App& command, std::string& id) {
+    command
+        .add_option("--id", id,
+                    "Look for cards with these IDs (hexadecimal; 0 matches any) instead of the "
+                    "library's own 9050:10B5")
+        ->type_name("DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR]")
+        ->check(cardnum::idFilterArgument());
+}
+
+void addJsonFlag(CLI::App& command, bool& json) {
+    command.add_flag("--json", json, "Print JSON for scripts");
+}
+
+std::string failureMessage(const CLI::App*, const CLI::Error& e) {
+    return std::string("cardnum: ") + e.what() + "\nRun 'cardnum --help' for more information.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) try {
+    CLI::App app{
+        "List, find and renumber cards by the card number kept in their EEPROM, and "
+        "explain why a card is not found.",
+        "cardnum"};
+    app.set_version_flag("--version", "cardnum " CARDNUM_VERSION);
+    app.require_subcommand(0, 1);
+    app.footer(kExitCodes);
+    app.failure_message(failureMessage);
+
+    Arguments args;
+
+    CLI::App* list = app.add_subcommand("list",
+                                        "List the cards in table order: index, card "
+                                        "number, I/O base, IRQ and slot (bus:device)");
+    addIdOption(*list, args.id);
+    addJsonFlag(*list, args.json);
+
+    CLI::App* find = app.add_subcommand("find",
+                                        "Show the I/O base and IRQ of the card numbered "
+                                        "NUMBER (exit status 1 when there is none)");
+    find->add_option("NUMBER", args.number, "Card number, -32768 to 65535, decimal or 0x-hex")
+        ->type_name("")
+        ->required()
+        ->transform(cardnum::cardNumberArgument());
+    addIdOption(*find, args.id);
+    addJsonFlag(*find, args.json);
+
+    CLI::App* set = app.add_subcommand("set",
+                                       "Give a card a new number, chosen by its present "
+                                       "number (--card) or its table index (--index)");
+    CLI::Option_group* which = set->add_option_group("card", "The card to renumber");
+    which->add_option("--card", args.set.oldNumber, "The card that carries number OLD now")
+        ->type_name("OLD")
+        ->transform(cardnum::cardNumberArgument());
+    which->add_option("--index", args.set.index, "The card at table index I (0 to 8)")
+        ->type_name("I")
+        ->transform(cardnum::tableIndexArgument());
+    which->require_option(1);
+    set->add_option("NEW", args.set.newNumber, "New card number, -32768 to 65535")
+        ->type_name("")
+        ->required()
+        ->transform(cardnum::cardNumberArgument());
+    set->add_flag("--force", args.set.force, "Renumber even when another card carries NEW");
+    set->add_flag("--dry-run", args.set.dryRun, "Show what would change and write nothing");
+    addIdOption(*set, args.id);
+
+    CLI::App* doctor = app.add_subcommand(
+        "doctor",
+        "Explain why a card is not found: port access, cards the library cannot see, "
+        "shared numbers, unnumbered cards and missing EEPROMs");
+    addIdOption(*doctor, args.id);
+    addJsonFlag(*doctor, args.json);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return cardnum::kUsage;
+    }
+
+    if (app.get_subcommands().empty()) {
+        std::cerr << failureMessage(&app,
+                                    CLI::RequiredError("A command (list, find, set or doctor)"));
+        return cardnum::kUsage;
+    }
+
+    const cardnum::CommonOptions common{
+        args.id.empty() ? cardnum::defaultFilter() : *cardnum::parseIdFilter(args.id), args.json};
+    const cardnum::Streams io{std::cout, std::cerr};
+    if (list->parsed()) return cardnum::runList(common, io);
+    if (find->parsed()) return cardnum::runFind(common, args.number, io);
+    if (set->parsed()) return cardnum::runSet(common.filter, args.set, io);
+    return cardnum::runDoctor(common, io);
+} catch (const std::exception& e) {
+    std::cerr << "cardnum: " << e.what() << '\n';
+    return cardnum::kNotFound;
+}

@@ -1,0 +1,116 @@
+// Bad command lines exit with status 2 and a message naming the argument at fault, before
+// any port is touched.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "cardnum_process.h"
+
+namespace {
+
+using cardnum_test::Workspace;
+
+struct BadLine {
+    std::vector<std::string> args;
+    const char* named;  // the argument the message must name
+};
+
+void PrintTo(const BadLine& line, std::ostream* out) {
+    for (const auto& arg : line.args) *out << arg << ' ';
+}
+
+class BadArguments : public ::testing::TestWithParam<BadLine> {};
+
+TEST_P(BadArguments, ExitTwoNamingTheArgument) {
+    Workspace ws;
+    const auto rack = ws.rack("three.toml");
+    // The simulated PC opens its trace file when the first port access starts it.
+    const auto trace = ws.dir() / "trace.txt";
+    const auto run = ws.cardnum(rack, GetParam().args, {"PORTVEX_TRACE=" + trace.string()});
+    EXPECT_EQ(run.exitCode, 2) << run;
+    EXPECT_NE(run.err.find(GetParam().named), std::string::npos) << run;
+    EXPECT_TRUE(run.out.empty()) << run;
+    EXPECT_FALSE(std::filesystem::exists(trace)) << "a refused command line must touch no port";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, BadArguments,
+    ::testing::Values(BadLine{{"find", "65536"}, "NUMBER"}, BadLine{{"find", "-32769"}, "NUMBER"},
+                      BadLine{{"find", "1.5"}, "NUMBER"}, BadLine{{"find", "0x"}, "NUMBER"},
+                      BadLine{{"find", "12abc"}, "NUMBER"}, BadLine{{"find", " 1"}, "NUMBER"},
+                      BadLine{{"find", "0x10000"}, "NUMBER"},
+                      BadLine{{"set", "--card", "70000", "1"}, "--card"},
+                      BadLine{{"set", "--card", "1", "65536"}, "NEW"},
+                      BadLine{{"set", "--index", "9", "1"}, "--index"},
+                      BadLine{{"set", "--index", "-1", "1"}, "--index"},
+                      BadLine{{"set", "1"}, "--card"},
+                      BadLine{{"set", "--card", "1", "--index", "0", "2"}, "--index"}));
+
+INSTANTIATE_TEST_SUITE_P(Ids, BadArguments,
+                         ::testing::Values(BadLine{{"list", "--id", "9050"}, "--id"},
+                                           BadLine{{"list", "--id", "9050:10B5:1"}, "--id"},
+                                           BadLine{{"list", "--id", "9050:10B5:1:2:3"}, "--id"},
+                                           BadLine{{"find", "1", "--id", "12345:10B5"}, "--id"},
+                                           BadLine{{"doctor", "--id", "9050:"}, "--id"},
+                                           BadLine{{"doctor", "--id", "xyz:10B5"}, "--id"},
+                                           BadLine{{"set", "--index", "0", "1", "--id", "-1:10B5"},
+                                                   "--id"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, BadArguments,
+    ::testing::Values(BadLine{{}, "A command (list, find, set or doctor) is required"},
+                      BadLine{{"renumber"}, "renumber"},
+                      BadLine{{"set", "--card", "1", "2", "--json"}, "--json"},
+                      BadLine{{"find"}, "NUMBER"}));
+
+TEST(Arguments, HelpAndVersionNeedNoMachine) {
+    Workspace ws;
+    const auto help = ws.cardnum("none", {"--help"});
+    EXPECT_EQ(help.exitCode, 0) << help;
+    for (const char* word : {"list", "find", "set", "doctor", "Exit status"}) {
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    }
+    const auto setHelp = ws.cardnum("none", {"set", "--help"});
+    EXPECT_EQ(setHelp.exitCode, 0) << setHelp;
+    EXPECT_NE(setHelp.out.find("--dry-run"), std::string::npos) << setHelp;
+
+    const auto version = ws.cardnum("none", {"--version"});
+    EXPECT_EQ(version.exitCode, 0) << version;
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("cardnum [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version;
+}
+
+// The manual page is written by hand: every command and option the program offers must
+// be in it.
+TEST(Arguments, ManualPageCoversEveryOption) {
+    std::ifstream file(CARDNUM_MANUAL);
+    ASSERT_TRUE(file) << CARDNUM_MANUAL;
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string manual = std::regex_replace(text.str(), std::regex(R"(\\-)"), "-");
+
+    Workspace ws;
+    std::set<std::string> offered;
+    const std::regex option("--[a-z][a-z-]*");
+    for (const char* command : {"", "list", "find", "set", "doctor"}) {
+        std::vector<std::string> args;
+        if (*command != '\0') args.emplace_back(command);
+        args.emplace_back("--help");
+        const auto help = ws.cardnum("none", args);
+        ASSERT_EQ(help.exitCode, 0) << help;
+        for (std::sregex_iterator it(help.out.begin(), help.out.end(), option), end; it != end;
+             ++it) {
+            offered.insert(it->str());
+        }
+        if (*command != '\0') offered.insert(std::string(".B ") + command);
+    }
+    EXPECT_GE(offered.size(), 12U);
+    for (const auto& name : offered) {
+        EXPECT_NE(manual.find(name), std::string::npos) << name << " is not in the manual page";
+    }
+}
+
+}  // namespace

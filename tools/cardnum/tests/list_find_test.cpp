@@ -1,0 +1,148 @@
+// Listing the cards and finding one by its number.
+#include <gtest/gtest.h>
+
+#include "cardnum_process.h"
+
+namespace {
+
+using cardnum_test::Workspace;
+using nlohmann::json;
+
+std::vector<int> numbersOf(const json& list) {
+    std::vector<int> numbers;
+    for (const auto& card : list.at("cards")) numbers.push_back(card.at("card_no").get<int>());
+    return numbers;
+}
+
+TEST(List, ShowsEachCardWithItsSlotInTableOrder) {
+    Workspace ws;
+    const auto rack = ws.rack("three.toml");
+
+    const auto text = ws.cardnum(rack, {"list"});
+    ASSERT_EQ(text.exitCode, 0) << text;
+    EXPECT_NE(text.out.find("    1  2                0x0320     10  00:0b"), std::string::npos)
+        << text;
+    EXPECT_TRUE(text.err.empty()) << text;
+
+    const auto run = ws.cardnum(rack, {"list", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run;
+    const json list = run.json();
+    ASSERT_EQ(list.at("cards").size(), 3U);
+    EXPECT_EQ(numbersOf(list), (std::vector<int>{1, 2, 3}));
+    const json& third = list.at("cards").at(2);
+    EXPECT_EQ(third.at("index"), 2);
+    EXPECT_EQ(third.at("io_base"), 0x340);
+    EXPECT_EQ(third.at("irq"), 11);
+    EXPECT_EQ(third.at("bus"), 1);
+    EXPECT_EQ(third.at("device"), 4);
+    EXPECT_EQ(third.at("slot"), "01:04");
+    EXPECT_EQ(list.at("filter").at("text"), "9050:10B5");
+}
+
+TEST(List, EmptyMachineListsNothingAndPointsToDoctor) {
+    Workspace ws;
+    const auto rack = ws.rack("empty.toml");
+    const auto text = ws.cardnum(rack, {"list"});
+    EXPECT_EQ(text.exitCode, 0) << text;
+    EXPECT_NE(text.out.find("cardnum doctor"), std::string::npos) << text;
+    const auto run = ws.cardnum(rack, {"list", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run;
+    EXPECT_TRUE(run.json().at("cards").empty());
+}
+
+TEST(List, TenCardsShowOnlyTheNineTheLibraryKeeps) {
+    Workspace ws;
+    const auto run = ws.cardnum(ws.rack("ten.toml"), {"list", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run;
+    const json list = run.json();
+    EXPECT_EQ(numbersOf(list), (std::vector<int>{4, 1, 7, 10, 2, 9, 3, 5, 8}));
+    EXPECT_EQ(list.at("cards").back().at("slot"), "02:05");
+}
+
+TEST(List, UnnumberedCardShowsTheWordInHex) {
+    Workspace ws;
+    const auto run = ws.cardnum(ws.rack("unprogrammed.toml"), {"list"});
+    ASSERT_EQ(run.exitCode, 0) << run;
+    EXPECT_NE(run.out.find("65535 (0xFFFF)"), std::string::npos) << run;
+}
+
+TEST(List, IdOptionSelectsCardsWithOtherIds) {
+    Workspace ws;
+    const auto rack = ws.rack("otherid.toml");
+    auto slots = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"list", "--json"});
+        const auto run = ws.cardnum(rack, args);
+        EXPECT_EQ(run.exitCode, 0) << run;
+        const json list = run.json();
+        std::vector<std::string> found;
+        for (const auto& card : list.at("cards")) found.push_back(card.at("slot"));
+        return found;
+    };
+    using Slots = std::vector<std::string>;
+    EXPECT_EQ(slots({}), Slots{"00:0a"}) << "the library's own IDs by default";
+    EXPECT_EQ(slots({"--id", "9050:10b5"}), Slots{"00:0a"});
+    EXPECT_EQ(slots({"--id", "1234:5678"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--id", "0x1234:0x5678:0001:1234"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--id", "1234:5678:0002:1234"}), Slots{});
+    EXPECT_EQ(slots({"--id", "0:0"}), (Slots{"00:0a", "00:0b"}));
+}
+
+TEST(Find, ReportsIoBaseIrqAndSlotOfTheCard) {
+    Workspace ws;
+    const auto rack = ws.rack("three.toml");
+    const auto text = ws.cardnum(rack, {"find", "2"});
+    ASSERT_EQ(text.exitCode, 0) << text;
+    EXPECT_EQ(text.out, "Card 2: I/O base 0x0320, IRQ 10 (index 1, slot 00:0b)\n");
+
+    const auto run = ws.cardnum(rack, {"find", "0x3", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run;
+    const json found = run.json();
+    EXPECT_EQ(found.at("found"), true);
+    EXPECT_EQ(found.at("card").at("io_base"), 0x340);
+    EXPECT_EQ(found.at("card").at("irq"), 11);
+    EXPECT_EQ(found.at("card").at("slot"), "01:04");
+}
+
+TEST(Find, MissingCardExitsOneWithAMessage) {
+    Workspace ws;
+    const auto rack = ws.rack("three.toml");
+    const auto text = ws.cardnum(rack, {"find", "9"});
+    EXPECT_EQ(text.exitCode, 1) << text;
+    EXPECT_TRUE(text.out.empty()) << text;
+    EXPECT_NE(text.err.find("no card numbered 9"), std::string::npos) << text;
+
+    const auto run = ws.cardnum(rack, {"find", "9", "--json"});
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_EQ(run.json().at("found"), false);
+}
+
+TEST(Find, MinusOneAnd65535NameTheSameNumber) {
+    Workspace ws;
+    const auto rack = ws.rack("unprogrammed.toml");
+    for (const char* number : {"-1", "65535", "0xFFFF"}) {
+        const auto run = ws.cardnum(rack, {"find", number, "--json"});
+        ASSERT_EQ(run.exitCode, 0) << number << '\n' << run;
+        EXPECT_EQ(run.json().at("card").at("slot"), "00:0b") << number;
+    }
+}
+
+TEST(Find, SharedNumberReachesTheFirstCardAndWarns) {
+    Workspace ws;
+    const auto run = ws.cardnum(ws.rack("shared.toml"), {"find", "5"});
+    ASSERT_EQ(run.exitCode, 0) << run;
+    EXPECT_NE(run.out.find("slot 00:0a"), std::string::npos) << run;
+    EXPECT_NE(run.err.find("2 cards carry number 5"), std::string::npos) << run;
+}
+
+// The command the README shows, on the rack bundled with the project.
+TEST(BundledRack, ListAndFindOnTheThreeCardRack) {
+    Workspace ws;
+    const auto rack = ws.rack(CARDNUM_EXAMPLE_RACKS "/rack3.toml");
+    const auto list = ws.cardnum(rack, {"list", "--json"});
+    ASSERT_EQ(list.exitCode, 0) << list;
+    EXPECT_EQ(numbersOf(list.json()), (std::vector<int>{1, 2, 3}));
+    const auto find = ws.cardnum(rack, {"find", "2"});
+    EXPECT_EQ(find.exitCode, 0) << find;
+}
+
+}  // namespace

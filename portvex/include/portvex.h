@@ -5,9 +5,19 @@
  * moment of the call. The backend is chosen once per process, at the first call, from
  * the environment variable PORTVEX:
  *
+ *   unset or "sysfs"   real hardware through the kernel's PCI files (Linux): a dword
+ *                      written to 0xCF8 is kept, a read of 0xCFC reads that register from
+ *                      /sys/bus/pci/devices/.../config, and a port inside a device's I/O
+ *                      BAR is one 4-byte access through its resourceN file. Other ports
+ *                      read 0xFFFFFFFF and drop writes; so do configuration writes.
+ *                      Needs no root (see README.md for the portvex group).
+ *   PORTVEX=ioperm     real hardware through the processor's in/out instructions, each
+ *                      thread granted its ports with ioperm(); needs root
  *   PORTVEX=sim:FILE   the simulated PC described by the rack file FILE
  *   PORTVEX=none       no port access at all: reads give 0xFFFFFFFF, writes are lost
- *   unset              real hardware
+ *
+ * Without permission no backend fails: reads give 0xFFFFFFFF, writes are lost, and
+ * portvex_ready() and portvex_status() say why and what to do.
  *
  * With PORTVEX_TRACE=FILE (or "-" for standard error) the simulated PC logs every port
  * read and write, and every pause taken between two accesses.
@@ -23,7 +33,7 @@
 #if defined(_WIN32)
 #define PORTVEX_CALL __stdcall
 #if defined(PORTVEX_BUILDING_LIBRARY)
-#define PORTVEX_API __declspec(dllexport)
+#define PORTVEX_API /* the module definition file decides the export table */
 #else
 #define PORTVEX_API __declspec(dllimport)
 #endif
@@ -41,7 +51,9 @@ PORTVEX_API void PORTVEX_CALL outportdw(uint32_t port, uint32_t value);
 
 /* Name of the active backend: "sim", "none" or the name of a hardware backend. */
 PORTVEX_API const char *portvex_backend(void);
-/* 1 when port accesses reach a machine, 0 when reads return 0xFFFFFFFF and writes are lost. */
+/* 1 when port accesses reach a machine, 0 when some or all of them are lost (reads give
+ * 0xFFFFFFFF, writes are dropped): no permission, kernel lockdown, no backend. The value
+ * can turn to 0 at an access that is refused; the status then says which. */
 PORTVEX_API int portvex_ready(void);
 /* One or two sentences for the user: what the backend reaches, or why it cannot and what
  * to do about it. The text stays valid for the life of the process. */

@@ -1,0 +1,116 @@
+#!/bin/sh
+# The export and import tables of the Windows DLLs, read with objdump -p:
+#  - Slotscan.dll names itself "Slotscan.dll" and exports exactly the twelve decorated
+#    names at ordinals 1 to 12, in alphabetical order;
+#  - it imports exactly _inportdw@4 and _outportdw@8 from Portvex.dll, Sleep among others
+#    from KERNEL32.dll, and otherwise only from msvcrt.dll;
+#  - the simulated Portvex.dll exports the two names Slotscan.dll imports;
+#  - a program linked through slotscan.h and libSlotscan.dll.a imports exactly the twelve
+#    exported names.
+# usage: dll_tables_check.sh OBJDUMP Slotscan.dll Portvex.dll LINKED_PROGRAM.exe
+set -eu
+objdump=$1
+slotscan=$2
+portvex=$3
+linked=$4
+passes=0
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; passes=$((passes + 1)); }
+
+# "ORDINAL NAME" for every exported name, ordinal = table index + ordinal base.
+exports() {
+  "$objdump" -p "$1" | awk '
+    /^Ordinal Base/ { base = $3 }
+    /^\[Ordinal\/Name Pointer\] Table/ { names = 1; next }
+    names && /^[ \t]*$/ { names = 0 }
+    names && match($0, /^[ \t]*\[ *[0-9]+\]/) {
+      index_text = substr($0, RSTART, RLENGTH); gsub(/[^0-9]/, "", index_text)
+      print index_text + base, $NF
+    }'
+}
+
+# "DLL NAME" for every import.
+imports() {
+  "$objdump" -p "$1" | awk '
+    /DLL Name:/ { dll = $3; members = 0; next }
+    dll != "" && /Hint\/Ord/ { members = 1; next }
+    members && /^[ \t]*$/ { members = 0; dll = ""; next }
+    members { print dll, $NF }'
+}
+
+# Entries of the export address table, named or not (objdump prints the count in hex).
+address_count() {
+  "$objdump" -p "$1" | awk '/^[ \t]*Export Address Table[ \t]+[0-9a-fA-F]+$/ { print $NF; exit }'
+}
+
+dll_name() { "$objdump" -p "$1" | awk '/^Name[ \t]/ { print $NF; exit }'; }
+
+# Slotscan.dll
+expected_exports="1 _ChangeCardNo@8
+2 _ChangeCardNo_0@12
+3 _FindPCICard@4
+4 _FindPCICard_0@8
+5 _GetIOBaseByCardNo@12
+6 _GetIOBaseByCardNo_0@16
+7 _GetIOBaseByOrder@12
+8 _GetIOBaseByOrder_0@16
+9 _PCICardName@4
+10 _ReturnPCIID@16
+11 _SetCardNoByOrder@8
+12 _SetCardNoByOrder_0@12"
+actual=$(exports "$slotscan")
+if [ "$actual" = "$expected_exports" ]; then
+  ok "Slotscan.dll exports the twelve decorated names at ordinals 1-12"
+else
+  fail "Slotscan.dll exports differ; got:
+$actual"
+fi
+
+count=$(address_count "$slotscan")
+[ "$count" = "0000000c" ] && ok "export address table has twelve entries, no ordinal-only export" ||
+  fail "export address table has '$count' entries"
+
+name=$(dll_name "$slotscan")
+[ "$name" = "Slotscan.dll" ] && ok "export directory names Slotscan.dll" ||
+  fail "export directory names '$name', not Slotscan.dll"
+
+slotscan_imports=$(imports "$slotscan")
+if [ -z "$slotscan_imports" ]; then
+  fail "no imports read from $slotscan"
+fi
+port_imports=$(echo "$slotscan_imports" | awk '$1 == "Portvex.dll" { print $2 }' | sort)
+[ "$port_imports" = "_inportdw@4
+_outportdw@8" ] && ok "imports _inportdw@4 and _outportdw@8 from Portvex.dll" ||
+  fail "imports from Portvex.dll are:
+$port_imports"
+
+echo "$slotscan_imports" | grep -qx "KERNEL32.dll Sleep" && ok "imports Sleep from KERNEL32.dll" ||
+  fail "Sleep is not imported from KERNEL32.dll"
+
+others=$(echo "$slotscan_imports" | awk '{ print $1 }' | sort -u |
+  grep -vx -e Portvex.dll -e KERNEL32.dll -e msvcrt.dll || true)
+[ -z "$others" ] && ok "no DLLs besides Portvex.dll, KERNEL32.dll and msvcrt.dll" ||
+  fail "imports from other DLLs:" $others
+
+# Portvex.dll must offer what Slotscan.dll takes from it.
+portvex_exports=$(exports "$portvex" | awk '{ print $2 }')
+for f in _inportdw@4 _outportdw@8; do
+  echo "$portvex_exports" | grep -qx "$f" && ok "Portvex.dll exports $f" ||
+    fail "Portvex.dll does not export $f"
+done
+others=$(imports "$portvex" | awk '{ print $1 }' | sort -u |
+  grep -vx -e KERNEL32.dll -e msvcrt.dll || true)
+[ -z "$others" ] && ok "Portvex.dll needs only KERNEL32.dll and msvcrt.dll" ||
+  fail "Portvex.dll imports from other DLLs:" $others
+
+# What a program compiled with slotscan.h asks for must be what the DLL exports.
+exported_names=$(echo "$expected_exports" | awk '{ print $2 }' | sort)
+linked_names=$(imports "$linked" | awk '$1 == "Slotscan.dll" { print $2 }' | sort)
+[ "$linked_names" = "$exported_names" ] &&
+  ok "a program linked through slotscan.h imports the twelve exported names" ||
+  fail "a program linked through slotscan.h imports from Slotscan.dll:
+$linked_names"
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,38 @@
+// Runs Cardpeek's tests on a copy of the test rack in a temporary folder. PORTVEX
+// is set before anything could load the library, so no test reaches real ports.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+#include "suites.h"
+
+namespace {
+TestPaths paths;
+}
+
+const TestPaths& testPaths() { return paths; }
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        std::fprintf(stderr, "cannot create a temporary folder\n");
+        return 2;
+    }
+    paths.rackFile = scratch.filePath(QStringLiteral("cards.toml"));
+    paths.traceFile = scratch.filePath(QStringLiteral("ports.log"));
+    paths.scratch = scratch.path();
+    if (!QFile::copy(QStringLiteral(CARDPEEK_TEST_RACKS "/cards.toml"), paths.rackFile)) {
+        std::fprintf(stderr, "cannot copy the test rack\n");
+        return 2;
+    }
+    qputenv("PORTVEX", "sim:" + QFile::encodeName(paths.rackFile));
+    qputenv("PORTVEX_TRACE", QFile::encodeName(paths.traceFile));
+
+    QApplication app(argc, argv);
+    int failed = runCardTextTests(argc, argv);
+    failed += runWindowTests(argc, argv);
+    return failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,92 @@
+// Reading card numbers typed by the user and writing what the library reports.
+#include <QTest>
+
+#include "CardText.h"
+#include "suites.h"
+
+class CardTextTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void acceptsDecimalNumbers_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("initial text") << "255" << 255;
+        QTest::newRow("lowest") << "-32768" << -32768;
+        QTest::newRow("highest") << "32767" << 32767;
+        QTest::newRow("minus one") << "-1" << -1;
+        QTest::newRow("zero") << "0" << 0;
+        QTest::newRow("minus zero") << "-0" << 0;
+        QTest::newRow("plus sign") << "+7" << 7;
+        QTest::newRow("leading zeros") << "007" << 7;
+        QTest::newRow("spaces around") << "  12  " << 12;
+        QTest::newRow("tab and newline around") << "\t-3\n" << -3;
+    }
+    void acceptsDecimalNumbers() {
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        const CardText::CardNumber number = CardText::parseCardNumber(text);
+        QVERIFY2(number.ok(), qPrintable(number.problem));
+        QCOMPARE(number.value, expected);
+    }
+
+    void refusesOtherTextNamingItAndTheRange_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("one above the highest") << "32768" << "32768";
+        QTest::newRow("one below the lowest") << "-32769" << "-32769";
+        QTest::newRow("unsigned word") << "65535" << "65535";
+        QTest::newRow("letters") << "abc" << "\"abc\"";
+        QTest::newRow("digits then letters") << "12a" << "\"12a\"";
+        QTest::newRow("inner space") << "1 2" << "\"1 2\"";
+        QTest::newRow("space after sign") << "- 5" << "\"- 5\"";
+        QTest::newRow("fraction") << "1.5" << "\"1.5\"";
+        QTest::newRow("exponent") << "1e3" << "\"1e3\"";
+        QTest::newRow("hexadecimal") << "0x10" << "\"0x10\"";
+        QTest::newRow("group separator") << "1,000" << "\"1,000\"";
+        QTest::newRow("full-width digits") << QString::fromUtf8("１２") << "\"１２\"";
+        QTest::newRow("sign alone") << "-" << "\"-\"";
+        QTest::newRow("beyond 64 bits") << "99999999999999999999" << "99999999999999999999";
+        QTest::newRow("empty") << "" << "empty";
+        QTest::newRow("only spaces") << "   " << "empty";
+    }
+    void refusesOtherTextNamingItAndTheRange() {
+        QFETCH(QString, text);
+        QFETCH(QString, named);
+        const CardText::CardNumber number = CardText::parseCardNumber(text);
+        QVERIFY(!number.ok());
+        QVERIFY2(number.problem.contains(named), qPrintable(number.problem));
+        QVERIFY2(number.problem.contains(QLatin1String("-32768 to 32767")),
+                 qPrintable(number.problem));
+    }
+
+    void formatsIOBaseAsUpperCaseHexWithH_data() {
+        QTest::addColumn<int>("ioBase");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("typical") << 0x300 << "300H";
+        QTest::newRow("zero") << 0 << "0H";
+        QTest::newRow("letters upper case") << 0xabc << "ABCH";
+        QTest::newRow("bit 15 set") << 0xE800 << "E800H";
+        QTest::newRow("all bits") << 0xFFFF << "FFFFH";
+        QTest::newRow("no leading zeros") << 0x0010 << "10H";
+    }
+    void formatsIOBaseAsUpperCaseHexWithH() {
+        QFETCH(int, ioBase);
+        QFETCH(QString, expected);
+        QCOMPARE(CardText::formatIOBase(static_cast<std::uint16_t>(ioBase)), expected);
+    }
+
+    void formatsIrqInDecimal() {
+        QCOMPARE(CardText::formatIrq(5), QStringLiteral("5"));
+        QCOMPARE(CardText::formatIrq(0), QStringLiteral("0"));
+        QCOMPARE(CardText::formatIrq(255), QStringLiteral("255"));
+        QCOMPARE(CardText::formatIrq(0xFFFF), QStringLiteral("65535"));
+    }
+};
+
+int runCardTextTests(int argc, char** argv) {
+    CardTextTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_cardtext.moc"

@@ -28,6 +28,7 @@ constexpr uint32_t kConfigDataPort = 0xCFC;
 constexpr uint32_t kEnableBit = 0x80000000;
 constexpr uint32_t kAllOnes = 0xFFFFFFFF;
 constexpr size_t kConfigSlots = 0x10000;  // bus << 8 | device << 3 | function
+constexpr uint32_t kPlx9050Ids = 0x905010B5;  // device ID << 16 | vendor ID
 
 std::string hexPort(uint32_t port) {
     char text[16];
@@ -82,8 +83,12 @@ public:
                            std::to_string(devices_.size()) +
                            " devices): configuration space through 0xCF8/0xCFC, and the ports "
                            "inside each device's I/O ranges; other ports read 0xFFFFFFFF.";
-        if (lockdown_) text += " " + lockdownNote();
+        if (lockdown_) {
+            ready_ = false;  // every write to a device will be lost
+            text += " " + lockdownNote();
+        }
         status_.set(std::move(text));
+        if (ready_) checkCardAccess();
     }
 
     uint32_t read(uint32_t port) override {
@@ -147,6 +152,22 @@ private:
             }
         }
         return 0;
+    }
+
+    // Cards with the bridge's own IDs are what Portvex is for: when this process may not
+    // use their local registers (BAR1), say so before any program starts a scan, rather
+    // than after every card number has read as 65535.
+    void checkCardAccess() {
+        for (Device& device : devices_) {
+            if (!device.ioBars[1]) continue;
+            const FileHandle config(::open((device.path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
+            if (!config.valid() || sysfs::readDword(config.get(), 0) != kPlx9050Ids) continue;
+            const std::string path = device.path + "/resource1";
+            if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
+                refuseBar(path, errno, std::nullopt);
+                return;
+            }
+        }
     }
 
     static size_t configSlot(uint32_t bus, uint32_t device, uint32_t function) {
@@ -269,27 +290,29 @@ private:
                "Secure Boot off) to use card numbers.";
     }
 
-    void refuseBar(const std::string& path, int error, uint32_t port) {
+    // `port` is the access that was refused, if any yet.
+    void refuseBar(const std::string& path, int error, std::optional<uint32_t> port) {
+        const std::string where = port ? "port " + hexPort(*port) + " through " + path : path;
         if (lockdown_ && error == EPERM) {
-            refuse("Writing port " + hexPort(port) + " through " + path + " was refused (" +
-                   errorText(error) + "). " + lockdownNote());
+            refuse("Writing " + where + " was refused (" + errorText(error) + "). " + lockdownNote());
             return;
         }
         if (error == EACCES || error == EPERM) {
             refuse("Reading card EEPROMs needs read and write access to " + path +
-                   ", which this user lacks (" + errorText(error) + ", port " + hexPort(port) +
+                   ", which this user lacks (" + errorText(error) +
                    "): add your user to the portvex group (see the Portvex README) or run as "
                    "root. Until then the ports behind that file read as 0xFFFFFFFF and writes "
                    "to them are dropped.");
             return;
         }
-        refuse("Port " + hexPort(port) + " cannot be reached through " + path + " (" +
-               errorText(error) + "): it reads as 0xFFFFFFFF and writes to it are dropped.");
+        refuse("Cannot reach " + where + " (" + errorText(error) +
+               "): those ports read as 0xFFFFFFFF and writes to them are dropped.");
     }
 
     // The first refusal is the one the user needs to act on; later ones are alike.
     void refuse(std::string text) {
-        if (!ready_) return;
+        if (refused_) return;
+        refused_ = true;
         ready_ = false;
         status_.set(std::move(text));
     }
@@ -301,6 +324,7 @@ private:
     std::optional<std::string> lockdown_;
     StatusText status_;
     bool ready_ = true;
+    bool refused_ = false;
     uint32_t configAddress_ = 0;
     Clock::time_point listedAt_;
     std::vector<Device> devices_;

@@ -141,26 +141,47 @@ TEST_F(SysfsBackendTest, UnassignedAndDisabledBarsAreNotPorts) {
     EXPECT_EQ(b->read(0xC000), kAllOnes);
 }
 
-TEST_F(SysfsBackendTest, RefusedResourceFileReadsAllOnesAndTheStatusSaysWhatToDo) {
+TEST_F(SysfsBackendTest, CardWithoutAccessIsReportedBeforeAnyScan) {
     sys.setFileDword(bar1, 0x50, 0x18007000);
     ASSERT_EQ(chmod(bar1.c_str(), 0), 0);
     const std::string path = bar1.string();
     const int result = portvex::testing::inChildAsOrdinaryUser([&] {
         auto b = portvex::makeSysfsBackend(sys.root());
-        if (readConfig(*b, configAddress(1, 2, 0, 0x00)) != 0x905010B5U) return 10;  // still scans
-        if (!b->ready()) return 11;
-        if (b->read(0xE050) != kAllOnes) return 12;
-        b->write(0xE050, 0);
-        if (b->ready()) return 13;
+        // Known before the first access: the card's local registers are out of reach.
+        if (b->ready()) return 10;
         const std::string status = b->status();
         if (!contains(status, path) || !contains(status, "portvex group") ||
             !contains(status, "root")) {
-            return 14;
+            return 11;
         }
+        if (readConfig(*b, configAddress(1, 2, 0, 0x00)) != 0x905010B5U) return 12;  // still scans
+        if (b->read(0xE050) != kAllOnes) return 13;
+        b->write(0xE050, 0);
+        if (b->status() != status) return 14;
         return 0;
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(sys.fileDword(bar1, 0x50), 0x18007000U);
+}
+
+TEST_F(SysfsBackendTest, OtherDeviceWithoutAccessIsReportedWhenFirstUsed) {
+    ConfigSpace other(0x8086, 0x100E);
+    other.set(0x14, 0xC001);
+    sys.addDevice("0000:00:07.0", other, {FakeBar{1, 0xC000, 0xC03F, kIoFlags}});
+    const auto resource = sys.deviceDir("0000:00:07.0") / "resource1";
+    ASSERT_EQ(chmod(resource.c_str(), 0), 0);
+    ASSERT_EQ(chmod(bar1.c_str(), 0666), 0);  // as the udev rule and the portvex group allow
+    const std::string path = resource.string();
+    const int result = portvex::testing::inChildAsOrdinaryUser([&] {
+        auto b = portvex::makeSysfsBackend(sys.root());
+        if (!b->ready()) return 10;  // the card's own BAR1 is reachable
+        if (b->read(0xE050) != 0) return 11;
+        if (b->read(0xC000) != kAllOnes) return 12;
+        if (b->ready() || !contains(b->status(), path)) return 13;
+        if (b->read(0xE050) != 0) return 14;  // the card is not affected
+        return 0;
+    });
+    EXPECT_EQ(result, 0);
 }
 
 TEST_F(SysfsBackendTest, ReadOnlyResourceFileStopsAnsweringOnceAWriteIsRefused) {
@@ -168,12 +189,13 @@ TEST_F(SysfsBackendTest, ReadOnlyResourceFileStopsAnsweringOnceAWriteIsRefused) 
     ASSERT_EQ(chmod(bar1.c_str(), 0444), 0);
     const int result = portvex::testing::inChildAsOrdinaryUser([&] {
         auto b = portvex::makeSysfsBackend(sys.root());
+        if (b->ready()) return 9;  // told before the first access
         if (b->read(0xE050) != 0x18007000U) return 10;
         b->write(0xE050, 0x19000000);
         // The EEPROM protocol is clocked by writes: with them lost, later reads would
         // show frozen pin levels, so they read as an absent part instead.
         if (b->read(0xE050) != kAllOnes) return 11;
-        if (b->ready() || !contains(b->status(), "write access")) return 12;
+        if (!contains(b->status(), "write access")) return 12;
         return 0;
     });
     EXPECT_EQ(result, 0);
@@ -183,9 +205,11 @@ TEST_F(SysfsBackendTest, ReadOnlyResourceFileStopsAnsweringOnceAWriteIsRefused) 
 TEST_F(SysfsBackendTest, LockdownIsExplainedFromTheStart) {
     sys.setLockdown("none [integrity] confidentiality");
     auto b = backend();
-    EXPECT_TRUE(b->ready()) << "the scan still works";
+    EXPECT_FALSE(b->ready()) << "every write will be lost";
     EXPECT_TRUE(contains(b->status(), "locked down (integrity)")) << b->status();
+    EXPECT_TRUE(contains(b->status(), "still finds the cards")) << b->status();
     EXPECT_TRUE(contains(b->status(), "Secure Boot")) << b->status();
+    EXPECT_EQ(readConfig(*b, configAddress(1, 2, 0, 0x00)), 0x905010B5U) << "the scan still works";
 }
 
 TEST_F(SysfsBackendTest, UnlockedKernelIsNotCalledLockedDown) {

@@ -1,5 +1,6 @@
 // The Microwire sequences the library drives through a card's CNTRL register.
 #include <eeprom/eeprom.h>
+#include <sys/prctl.h>
 
 #include "support/machines.h"
 
@@ -38,6 +39,15 @@ TEST_F(EepromTest, ReadSendsReadCommandForWord38AndCosts106Accesses) {
     EXPECT_EQ(card->eeprom().instructions()[0].op, Op::Read);
     EXPECT_EQ(card->eeprom().instructions()[0].address, 0x38);
     EXPECT_EQ(card->cntrl(), kCntrl) << "lines low and every other bit kept";
+}
+
+TEST_F(EepromTest, PauseGivesTheCallersTimerSlackBack) {
+    prctl(PR_SET_TIMERSLACK, 123456UL, 0, 0, 0);
+    uint16_t word = 0;
+    slotscan::EepromReadWord(kBase, 0, 0x70, &word);
+    slotscan::EepromWriteWord(kBase, 0, 0x70, word);
+    EXPECT_EQ(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 123456);
+    EXPECT_EQ(pauseCount(), 2U);
 }
 
 TEST_F(EepromTest, OddByteAddressReadsTheSameWord) {

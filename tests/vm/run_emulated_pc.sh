@@ -130,9 +130,9 @@ done
 
 # --- The emulated PC -------------------------------------------------------------------
 # i440FX with devices on bus 0, a PCI bridge (bus 1) and a bridge behind it (bus 2). The
-# two TEWS TPCI200 carriers are built on a PLX bridge with BAR1 and BAR4 in I/O space,
-# like the cards the library looks for; rtl8139, pci-serial and the IDE controller have
-# I/O BARs too.
+# two TEWS TPCI200 carriers are built on a PLX bridge with its local registers in I/O
+# space behind BAR1, like the cards the library looks for (their BAR4 is memory, though);
+# rtl8139, pci-serial and the IDE controller have I/O BARs too.
 console="$work/console.log"
 rm -f "$console"
 echo "Booting $(basename "$kernel") in qemu-system-x86_64 (software emulation)..."

@@ -1,10 +1,12 @@
 #!/bin/sh
 # Installs the project into a scratch prefix, then builds the example program against
 # the installed library twice, through the CMake package and through pkg-config, and
-# runs both on a copy of the bundled three-card rack.
+# runs both on a copy of the bundled three-card rack. A third argument gives compiler
+# flags for the programs (the sanitizer build needs its runtime linked in first).
 set -eu
 build=$1
 source=$2
+extra=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -12,13 +14,14 @@ cmake --install "$build" --prefix "$work/prefix" >/dev/null
 cp "$source/examples/racks/rack3.toml" "$work/"
 export PORTVEX="sim:$work/rack3.toml"
 
-cmake -S "$source/examples/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake -S "$source/examples/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" \
+  -DCMAKE_C_FLAGS="$extra" -DCMAKE_EXE_LINKER_FLAGS="$extra" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 LD_LIBRARY_PATH="$work/prefix/lib" "$work/consumer/list_cards" 2 | grep -q 'card 2: I/O base 0x0340, IRQ 10'
 
 libdir=$(find "$work/prefix" -name slotscan.pc -path '*pkgconfig*' -exec dirname {} \;)
 flags=$(PKG_CONFIG_PATH="$libdir" pkg-config --define-variable=prefix="$work/prefix" --cflags --libs slotscan)
 # shellcheck disable=SC2086
-cc -o "$work/by_pkgconfig" "$source/examples/list_cards.c" $flags
+cc $extra -o "$work/by_pkgconfig" "$source/examples/list_cards.c" $flags
 LD_LIBRARY_PATH="$work/prefix/lib" "$work/by_pkgconfig" 3 | grep -q 'card 3: I/O base 0x0380, IRQ 11'
 echo "ok: the installed library builds and runs through its CMake package and pkg-config"

@@ -35,4 +35,9 @@ int runDoctor(const CommonOptions& options, Streams io);
 // False, with the port layer's reason on `err`, when ports reach no machine.
 bool havePortAccess(std::ostream& err);
 
+// True, with the port layer's reason on `err`, when access was refused during the scan
+// just made (a hardware backend may learn only at a card's first access that this user
+// cannot reach it): what the scan read from cards is then not to be trusted.
+bool lostPortAccess(std::ostream& err);
+
 }  // namespace cardnum

@@ -53,6 +53,11 @@ int runDoctor(const CommonOptions& options, Streams io) {
     for (const Card& card : seen.cards)
         seen.eepromPresent.push_back(eepromPresent(card.localRegBase));
     seen.functions = scanAllFunctions();
+    if (portvex_ready() == 0) {
+        // Refused at a card's first access: what the scan read from the cards is noise.
+        report(options, nullptr, {noPortAccess(portvex_backend(), portvex_status())}, io);
+        return kNoPortAccess;
+    }
     const auto findings = diagnose(seen);
     report(options, &seen, findings, io);
     return findings.empty() ? kDone : kNotFound;

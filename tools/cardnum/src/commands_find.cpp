@@ -14,6 +14,7 @@ int runFind(const CommonOptions& options, long number, Streams io) {
     if (!havePortAccess(io.err)) return kNoPortAccess;
     const uint16_t wanted = toCardWord(number);
     const auto found = findCard(options.filter, wanted);
+    if (lostPortAccess(io.err)) return kNoPortAccess;
     if (options.json) {
         nlohmann::ordered_json json{{"found", found.has_value()}, {"card_no", wanted}};
         if (found) {

@@ -14,6 +14,8 @@ int runList(const CommonOptions& options, Streams io) {
     } else {
         printCardList(io.out, options.filter, cards);
     }
+    // The slots, bases and IRQs above still hold; the card numbers may not.
+    if (lostPortAccess(io.err)) return kNoPortAccess;
     return kDone;
 }
 

@@ -45,6 +45,7 @@ int runSet(const PCIID& filter, const SetRequest& request, Streams io) {
     if (!havePortAccess(io.err)) return kNoPortAccess;
     const uint16_t newNo = toCardWord(request.newNumber);
     const auto before = scanCards(filter);
+    if (lostPortAccess(io.err)) return kNoPortAccess;
     const auto target = chooseCard(before, request);
     if (!target) {
         if (request.index) {
@@ -82,6 +83,7 @@ int runSet(const PCIID& filter, const SetRequest& request, Streams io) {
     const bool confirmed = request.index ? renumberByIndex(filter, target->index, newNo)
                                          : renumberByCardNo(filter, target->number, newNo);
     const auto after = sameSlot(scanCards(filter), *target);
+    if (lostPortAccess(io.err)) return kNoPortAccess;
     if (!confirmed || !after || after->number != newNo) {
         const std::string now =
             after ? fmt::format("still reads {}", describeCardNumber(after->number))

@@ -12,4 +12,11 @@ bool havePortAccess(std::ostream& err) {
     return false;
 }
 
+bool lostPortAccess(std::ostream& err) {
+    if (portvex_ready() != 0) return false;
+    fmt::print(err, "cardnum: port access was refused during the scan (backend \"{}\"): {}\n",
+               portvex_backend(), portvex_status());
+    return true;
+}
+
 }  // namespace cardnum

@@ -5,7 +5,7 @@
 # port instructions reaching only emulated devices. Nothing here touches this machine's
 # hardware.
 #
-#   run_emulated_pc.sh --bin DIR --lib DIR --cache DIR --work DIR --rules FILE [--timeout S]
+#   run_emulated_pc.sh BIN_DIR LIB_DIR CACHE_DIR WORK_DIR RULES_FILE TIMEOUT_S
 #
 # The kernel comes from the linux-image-amd64 package, downloaded (not installed) with
 # apt-get and kept in the cache folder. Exit status: 0 passed, 1 failed, 77 skipped
@@ -13,22 +13,11 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-bin="" lib="" cache="" work="" rules="" timeout_s=240
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --bin) bin=$2; shift 2 ;;
-    --lib) lib=$2; shift 2 ;;
-    --cache) cache=$2; shift 2 ;;
-    --work) work=$2; shift 2 ;;
-    --rules) rules=$2; shift 2 ;;
-    --timeout) timeout_s=$2; shift 2 ;;
-    *) echo "run_emulated_pc.sh: unknown argument $1" >&2; exit 2 ;;
-  esac
-done
-for v in bin lib cache work rules; do
-  eval "val=\$$v"
-  [ -n "$val" ] || { echo "run_emulated_pc.sh: --$v is required" >&2; exit 2; }
-done
+if [ $# -ne 6 ]; then
+  echo "usage: run_emulated_pc.sh BIN_DIR LIB_DIR CACHE_DIR WORK_DIR RULES_FILE TIMEOUT_S" >&2
+  exit 2
+fi
+bin=$1 lib=$2 cache=$3 work=$4 rules=$5 timeout_s=$6
 
 # ctest shows no output of a skipped test: the reason also goes to $work/SKIPPED.txt.
 skip() {

@@ -23,6 +23,12 @@ uint32_t defaultBarSize(uint32_t barValue) {
     return (barValue & 1) ? 16 : 4096;
 }
 
+std::array<uint32_t, 6> defaultBarSizes(const std::array<uint32_t, 6>& bars) {
+    std::array<uint32_t, 6> sizes{};
+    for (unsigned i = 0; i < sizes.size(); ++i) sizes[i] = defaultBarSize(bars[i]);
+    return sizes;
+}
+
 Device::Device(PciAddress at, const Identity& id, const std::array<uint32_t, 6>& bars,
                const std::array<uint32_t, 6>& barSizes)
     : address_(at) {

@@ -11,8 +11,7 @@ namespace {
 constexpr unsigned kCardNumberWord = 0x38;
 
 std::array<uint32_t, 6> cardBarSizes(const std::array<uint32_t, 6>& bars) {
-    std::array<uint32_t, 6> sizes{};
-    for (unsigned i = 0; i < sizes.size(); ++i) sizes[i] = defaultBarSize(bars[i]);
+    std::array<uint32_t, 6> sizes = defaultBarSizes(bars);
     sizes[0] = Plx9050Card::kLocalSize;  // local registers in memory space
     sizes[1] = Plx9050Card::kLocalSize;  // and in I/O space
     return sizes;

@@ -76,5 +76,7 @@ class SIMPC_API Device {
 
 // Size the machine assumes for a BAR when nothing tells it better.
 SIMPC_API uint32_t defaultBarSize(uint32_t barValue);
+// The same for all six BARs.
+SIMPC_API std::array<uint32_t, 6> defaultBarSizes(const std::array<uint32_t, 6>& bars);
 
 }  // namespace simpc

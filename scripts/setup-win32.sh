@@ -1,12 +1,15 @@
 #!/bin/sh
-# Installs what the 32-bit Windows build and its tests need on Debian 12, if any of it is
-# missing: the MinGW-w64 cross compiler, the header-only libraries the simulated PC uses,
-# and Wine for 32-bit programs (which needs the i386 architecture).
+# Installs what the Windows builds (presets win32 and win64) and their tests need on
+# Debian 12, if any of it is missing: the MinGW-w64 cross compilers, the header-only
+# libraries the simulated PC uses, 64-bit Wine (wine64), which runs on every x86-64
+# machine, and 32-bit Wine (wine32, from the i386 architecture), which runs only where the
+# kernel executes 32-bit programs; elsewhere the 32-bit test reports itself skipped.
 # Runs apt-get as root, through sudo when started by another user.
 set -eu
 
-packages="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686
-  libtomlplusplus-dev nlohmann-json3-dev libfmt-dev wine wine32:i386"
+packages="cmake make
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  libtomlplusplus-dev nlohmann-json3-dev libfmt-dev wine wine64 wine32:i386"
 
 if [ "$(id -u)" -eq 0 ]; then as_root=""; else as_root="sudo"; fi
 

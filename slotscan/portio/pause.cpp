@@ -14,7 +14,48 @@ namespace slotscan {
 
 #if defined(_WIN32)
 
-void PauseOneMs() { Sleep(1); }
+namespace {
+
+// Windows 10 1803 and later accept this flag; older systems and Wine refuse it.
+#if !defined(CREATE_WAITABLE_TIMER_HIGH_RESOLUTION)
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+// Waits for a one-shot high-resolution timer, good to about half a millisecond without
+// touching the system timer's tick. False when the system refuses such a timer.
+bool WaitOnHighResolutionTimer(LONGLONG hundredsOfNs) {
+    HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                          TIMER_ALL_ACCESS);
+    if (timer == nullptr) return false;
+    LARGE_INTEGER due;
+    due.QuadPart = -hundredsOfNs;  // negative: relative to now
+    const bool waited = SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE) != 0 &&
+                        WaitForSingleObject(timer, INFINITE) == WAIT_OBJECT_0;
+    CloseHandle(timer);
+    return waited;
+}
+
+LONGLONG Now() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+}  // namespace
+
+// Sleep(1) ends at a tick of the system timer, every 15.6 ms by default, which would make
+// a nine-card lookup last 140 ms. A high-resolution timer ends close to the millisecond;
+// where there is none, Sleep(1) it is. Either way the performance counter decides when
+// the millisecond is over, so the pause is never shorter.
+void PauseOneMs() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    const LONGLONG end = Now() + (frequency.QuadPart + 999) / 1000;
+    for (LONGLONG left = end - Now(); left > 0; left = end - Now()) {
+        const LONGLONG hundredsOfNs = (left * 10'000'000 + frequency.QuadPart - 1) / frequency.QuadPart;
+        if (!WaitOnHighResolutionTimer(hundredsOfNs)) Sleep(1);
+    }
+}
 
 #else
 

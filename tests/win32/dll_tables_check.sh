@@ -1,18 +1,20 @@
 #!/bin/sh
 # The export and import tables of the Windows DLLs, read with objdump -p:
-#  - Slotscan.dll names itself "Slotscan.dll" and exports exactly the twelve decorated
-#    names at ordinals 1 to 12, in alphabetical order;
-#  - it imports exactly _inportdw@4 and _outportdw@8 from Portvex.dll, Sleep among others
-#    from KERNEL32.dll, and otherwise only from msvcrt.dll;
+#  - Slotscan.dll names itself "Slotscan.dll" and exports exactly the twelve operations at
+#    ordinals 1 to 12, in alphabetical order: decorated stdcall names on x86 (_F@12),
+#    plain names on x64, which has one calling convention;
+#  - it imports exactly the two port operations from Portvex.dll, its pause (Sleep and a
+#    waitable timer) from KERNEL32.dll, and otherwise only from msvcrt.dll;
 #  - the simulated Portvex.dll exports the two names Slotscan.dll imports;
 #  - a program linked through slotscan.h and libSlotscan.dll.a imports exactly the twelve
 #    exported names.
-# usage: dll_tables_check.sh OBJDUMP Slotscan.dll Portvex.dll LINKED_PROGRAM.exe
+# usage: dll_tables_check.sh x86|x64 OBJDUMP Slotscan.dll Portvex.dll LINKED_PROGRAM.exe
 set -eu
-objdump=$1
-slotscan=$2
-portvex=$3
-linked=$4
+architecture=$1
+objdump=$2
+slotscan=$3
+portvex=$4
+linked=$5
 passes=0
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -46,22 +48,35 @@ address_count() {
 
 dll_name() { "$objdump" -p "$1" | awk '/^Name[ \t]/ { print $NF; exit }'; }
 
+# NAME@BYTES -> the name the platform exports: _NAME@BYTES on x86, NAME on x64.
+exported() {
+  case $architecture in
+    x86) sed 's/^\([0-9]* \)\{0,1\}/&_/' ;;
+    x64) sed 's/@[0-9]*$//' ;;
+    *) echo "unknown architecture $architecture" >&2; exit 2 ;;
+  esac
+}
+
 # Slotscan.dll
-expected_exports="1 _ChangeCardNo@8
-2 _ChangeCardNo_0@12
-3 _FindPCICard@4
-4 _FindPCICard_0@8
-5 _GetIOBaseByCardNo@12
-6 _GetIOBaseByCardNo_0@16
-7 _GetIOBaseByOrder@12
-8 _GetIOBaseByOrder_0@16
-9 _PCICardName@4
-10 _ReturnPCIID@16
-11 _SetCardNoByOrder@8
-12 _SetCardNoByOrder_0@12"
+expected_exports=$(exported <<'END'
+1 ChangeCardNo@8
+2 ChangeCardNo_0@12
+3 FindPCICard@4
+4 FindPCICard_0@8
+5 GetIOBaseByCardNo@12
+6 GetIOBaseByCardNo_0@16
+7 GetIOBaseByOrder@12
+8 GetIOBaseByOrder_0@16
+9 PCICardName@4
+10 ReturnPCIID@16
+11 SetCardNoByOrder@8
+12 SetCardNoByOrder_0@12
+END
+)
+port_operations=$(printf 'inportdw@4\noutportdw@8\n' | exported)
 actual=$(exports "$slotscan")
 if [ "$actual" = "$expected_exports" ]; then
-  ok "Slotscan.dll exports the twelve decorated names at ordinals 1-12"
+  ok "Slotscan.dll exports the twelve $architecture names at ordinals 1-12"
 else
   fail "Slotscan.dll exports differ; got:
 $actual"
@@ -80,13 +95,14 @@ if [ -z "$slotscan_imports" ]; then
   fail "no imports read from $slotscan"
 fi
 port_imports=$(echo "$slotscan_imports" | awk '$1 == "Portvex.dll" { print $2 }' | sort)
-[ "$port_imports" = "_inportdw@4
-_outportdw@8" ] && ok "imports _inportdw@4 and _outportdw@8 from Portvex.dll" ||
+[ "$port_imports" = "$port_operations" ] && ok "imports" $port_operations "from Portvex.dll" ||
   fail "imports from Portvex.dll are:
 $port_imports"
 
-echo "$slotscan_imports" | grep -qx "KERNEL32.dll Sleep" && ok "imports Sleep from KERNEL32.dll" ||
-  fail "Sleep is not imported from KERNEL32.dll"
+for f in Sleep CreateWaitableTimerExW SetWaitableTimer QueryPerformanceCounter; do
+  echo "$slotscan_imports" | grep -qx "KERNEL32.dll $f" && ok "imports $f from KERNEL32.dll" ||
+    fail "$f is not imported from KERNEL32.dll"
+done
 
 others=$(echo "$slotscan_imports" | awk '{ print $1 }' | sort -u |
   grep -vx -e Portvex.dll -e KERNEL32.dll -e msvcrt.dll || true)
@@ -95,7 +111,7 @@ others=$(echo "$slotscan_imports" | awk '{ print $1 }' | sort -u |
 
 # Portvex.dll must offer what Slotscan.dll takes from it.
 portvex_exports=$(exports "$portvex" | awk '{ print $2 }')
-for f in _inportdw@4 _outportdw@8; do
+for f in $port_operations; do
   echo "$portvex_exports" | grep -qx "$f" && ok "Portvex.dll exports $f" ||
     fail "Portvex.dll does not export $f"
 done

@@ -1,7 +1,9 @@
 // Slotscan.dll as a Windows program uses it: loaded by file name at run time, operations
-// bound by their decorated export names (and by ordinal), run against the simulated PC of
-// the Portvex.dll beside it. All cases run in this one process, since every start of Wine
-// costs seconds; each prints its result and the last line counts them.
+// bound by their export names (and by ordinal), run against the simulated PC of the
+// Portvex.dll beside it. Built for 32-bit Windows, where the names are decorated
+// (_GetIOBaseByCardNo@12), and for 64-bit Windows, where they are plain. All cases run in
+// this one process, since every start of Wine costs seconds; each prints its result and
+// the last line counts them.
 //
 //   slotscan_dll_test RACK_FILE WORK_FOLDER
 //
@@ -11,6 +13,7 @@
 #include <windows.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,12 +62,37 @@ Fn as(FARPROC proc) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
 }
 
-// The export table as documented: decorated names at ordinals 1 to 12.
-constexpr std::array<const char*, 12> kExports = {
-    "_ChangeCardNo@8",        "_ChangeCardNo_0@12",      "_FindPCICard@4",
-    "_FindPCICard_0@8",       "_GetIOBaseByCardNo@12",   "_GetIOBaseByCardNo_0@16",
-    "_GetIOBaseByOrder@12",   "_GetIOBaseByOrder_0@16",  "_PCICardName@4",
-    "_ReturnPCIID@16",        "_SetCardNoByOrder@8",     "_SetCardNoByOrder_0@12"};
+// The name an operation is exported under: _NAME@BYTES for the stdcall operations of
+// 32-bit Windows, NAME on 64-bit Windows, which has one calling convention.
+#if defined(_WIN64)
+constexpr bool kDecorated = false;
+#else
+constexpr bool kDecorated = true;
+#endif
+std::string exported(const char* name, int argumentBytes, bool decorated = kDecorated) {
+    if (!decorated) return name;
+    char text[64];
+    std::snprintf(text, sizeof text, "_%s@%d", name, argumentBytes);
+    return text;
+}
+
+// The export table as documented: the twelve operations at ordinals 1 to 12.
+struct Operation {
+    const char* name;
+    int argumentBytes;
+};
+constexpr std::array<Operation, 12> kOperations = {{{"ChangeCardNo", 8},
+                                                    {"ChangeCardNo_0", 12},
+                                                    {"FindPCICard", 4},
+                                                    {"FindPCICard_0", 8},
+                                                    {"GetIOBaseByCardNo", 12},
+                                                    {"GetIOBaseByCardNo_0", 16},
+                                                    {"GetIOBaseByOrder", 12},
+                                                    {"GetIOBaseByOrder_0", 16},
+                                                    {"PCICardName", 4},
+                                                    {"ReturnPCIID", 16},
+                                                    {"SetCardNoByOrder", 8},
+                                                    {"SetCardNoByOrder_0", 12}}};
 
 struct Slotscan {
     HMODULE dll = nullptr;
@@ -78,21 +106,23 @@ struct Slotscan {
     decltype(&ReturnPCIID) returnPCIID = nullptr;
     decltype(&SetCardNoByOrder) setCardNoByOrder = nullptr;
 
-    FARPROC byName(const char* name) const { return GetProcAddress(dll, name); }
+    FARPROC byName(const std::string& name) const { return GetProcAddress(dll, name.c_str()); }
     FARPROC byOrdinal(unsigned ordinal) const {
         return GetProcAddress(dll, MAKEINTRESOURCEA(ordinal));
     }
 
     bool bind() {
-        changeCardNo = as<decltype(changeCardNo)>(byName("_ChangeCardNo@8"));
-        findPCICard = as<decltype(findPCICard)>(byName("_FindPCICard@4"));
-        findPCICard0 = as<decltype(findPCICard0)>(byName("_FindPCICard_0@8"));
-        getIOBaseByCardNo = as<decltype(getIOBaseByCardNo)>(byName("_GetIOBaseByCardNo@12"));
-        getIOBaseByCardNo0 = as<decltype(getIOBaseByCardNo0)>(byName("_GetIOBaseByCardNo_0@16"));
-        getIOBaseByOrder = as<decltype(getIOBaseByOrder)>(byName("_GetIOBaseByOrder@12"));
-        pciCardName = as<decltype(pciCardName)>(byName("_PCICardName@4"));
-        returnPCIID = as<decltype(returnPCIID)>(byName("_ReturnPCIID@16"));
-        setCardNoByOrder = as<decltype(setCardNoByOrder)>(byName("_SetCardNoByOrder@8"));
+        changeCardNo = as<decltype(changeCardNo)>(byName(exported("ChangeCardNo", 8)));
+        findPCICard = as<decltype(findPCICard)>(byName(exported("FindPCICard", 4)));
+        findPCICard0 = as<decltype(findPCICard0)>(byName(exported("FindPCICard_0", 8)));
+        getIOBaseByCardNo =
+            as<decltype(getIOBaseByCardNo)>(byName(exported("GetIOBaseByCardNo", 12)));
+        getIOBaseByCardNo0 =
+            as<decltype(getIOBaseByCardNo0)>(byName(exported("GetIOBaseByCardNo_0", 16)));
+        getIOBaseByOrder = as<decltype(getIOBaseByOrder)>(byName(exported("GetIOBaseByOrder", 12)));
+        pciCardName = as<decltype(pciCardName)>(byName(exported("PCICardName", 4)));
+        returnPCIID = as<decltype(returnPCIID)>(byName(exported("ReturnPCIID", 16)));
+        setCardNoByOrder = as<decltype(setCardNoByOrder)>(byName(exported("SetCardNoByOrder", 8)));
         return changeCardNo && findPCICard && findPCICard0 && getIOBaseByCardNo &&
                getIOBaseByCardNo0 && getIOBaseByOrder && pciCardName && returnPCIID &&
                setCardNoByOrder;
@@ -126,25 +156,70 @@ std::string listed(const std::vector<int16_t>& numbers) {
 
 void checkExportTable(const Slotscan& lib, Results& r) {
     bool allBound = true;
-    for (unsigned i = 0; i < kExports.size(); ++i) {
-        const FARPROC named = lib.byName(kExports[i]);
+    for (unsigned i = 0; i < kOperations.size(); ++i) {
+        const std::string name = exported(kOperations[i].name, kOperations[i].argumentBytes);
+        const FARPROC named = lib.byName(name);
         const FARPROC numbered = lib.byOrdinal(i + 1);
         if (named == nullptr || named != numbered) {
             allBound = false;
-            r.check(false, "export by name and by ordinal", std::string(kExports[i]) +
-                                                                 " is not ordinal " +
-                                                                 std::to_string(i + 1));
+            r.check(false, "export by name and by ordinal",
+                    name + " is not ordinal " + std::to_string(i + 1));
         }
     }
-    r.check(allBound, "all twelve decorated names bind, each at its ordinal 1-12");
-    r.check(lib.byOrdinal(5) != nullptr &&
-                lib.byOrdinal(5) == lib.byName("_GetIOBaseByCardNo@12"),
-            "_GetIOBaseByCardNo@12 binds by name and by ordinal 5");
+    r.check(allBound, "all twelve names bind, each at its ordinal 1-12");
+    const std::string lookup = exported("GetIOBaseByCardNo", 12);
+    r.check(lib.byOrdinal(5) != nullptr && lib.byOrdinal(5) == lib.byName(lookup),
+            lookup + " binds by name and by ordinal 5");
     r.check(lib.byOrdinal(13) == nullptr, "no ordinal 13");
-    for (const char* other : {"GetIOBaseByCardNo", "GetIOBaseByCardNo@12", "DllMain",
-                              "DllMain@12", "_DllMain@12"}) {
-        r.check(lib.byName(other) == nullptr, std::string("no export named ") + other);
+    // The other platform's form of a name, and the load entry, are not exported.
+    for (const std::string& other :
+         {exported("GetIOBaseByCardNo", 12, !kDecorated), std::string("GetIOBaseByCardNo@12"),
+          std::string("DllMain"), std::string("DllMain@12"), std::string("_DllMain@12")}) {
+        r.check(lib.byName(other) == nullptr, "no export named " + other);
     }
+}
+
+// The pauses the library takes, as the simulated PC's trace sees them: "P 1.234 ms" for
+// every gap of half a millisecond or more between two port accesses.
+std::vector<double> pausesTraced(const fs::path& trace, std::uintmax_t from) {
+    std::ifstream in(trace);
+    in.seekg(static_cast<std::streamoff>(from));
+    std::vector<double> pauses;
+    std::string line;
+    while (std::getline(in, line)) {
+        double ms = 0;
+        if (std::sscanf(line.c_str(), "P %lf ms", &ms) == 1) pauses.push_back(ms);
+    }
+    return pauses;
+}
+
+// One pause per EEPROM read, each at least a millisecond: a scan of the three cards
+// shows exactly three gaps, all of 1 ms or more. A gap of the machine's own (a busy
+// host) could add one, so the scan gets three tries; a short pause fails all of them.
+void checkPauses(const Slotscan& lib, const fs::path& trace, Results& r) {
+    std::string seen;
+    bool ok = false;
+    for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
+        const std::uintmax_t from = fs::exists(trace) ? fs::file_size(trace) : 0;
+        std::array<int16_t, MAX_CARDS> numbers{};
+        const auto start = std::chrono::steady_clock::now();
+        const int32_t count = lib.findPCICard(numbers.data());
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        const std::vector<double> pauses = pausesTraced(trace, from);
+        char text[64];
+        std::snprintf(text, sizeof text, "%d cards in %.3f ms, pauses (ms):", count, took.count());
+        seen = text;
+        bool allLongEnough = true;
+        for (const double ms : pauses) {
+            std::snprintf(text, sizeof text, " %.3f", ms);
+            seen += text;
+            allLongEnough &= ms >= 1.0;
+        }
+        ok = count == 3 && pauses.size() == 3 && allLongEnough;
+    }
+    r.check(ok, "a three-card scan takes three pauses of at least 1 ms", seen);
+    std::printf("      %s\n", seen.c_str());
 }
 
 void checkFixedInformation(const Slotscan& lib, const fs::path& trace, Results& r) {
@@ -285,6 +360,7 @@ int main(int argc, char** argv) {
     }
     checkExportTable(lib, r);
     checkFixedInformation(lib, trace, r);
+    checkPauses(lib, trace, r);
     checkLookups(lib, r);
     checkRenumbering(lib, work, r);
     r.check(FreeLibrary(lib.dll) != 0, "FreeLibrary");

@@ -4,6 +4,7 @@
 // Per operation it reports the port accesses, the mandated 1 ms pauses, and the overhead
 // beyond those pauses: (time - pauses x 1 ms) / (pauses x 1 ms).
 #include <benchmark/benchmark.h>
+#include <portio/registers.h>
 #include <portvex.h>
 #include <portvex/testing.h>
 #include <simpc/machine.h>
@@ -95,13 +96,14 @@ void simulatorSpeed(benchmark::State& state) {
     auto machine = makeRack(1);
     portvex::useMachine(machine.get());
     machine->resetCounters();
+    const uint32_t kCntrl = 0xE000U + slotscan::kCntrlOffset;  // the rack's first card
     uint32_t device = 0;
     for (auto _ : state) {
-        outportdw(0xCF8, 0x80020000U | (device++ & 31U) << 11);
-        benchmark::DoNotOptimize(inportdw(0xCFC));
-        const uint32_t cntrl = inportdw(0xE050);
-        outportdw(0xE050, cntrl | 0x01000000U);
-        outportdw(0xE050, cntrl & 0xFEFFFFFFU);
+        outportdw(slotscan::kConfigAddressPort, slotscan::ConfigAddress(2, device++ & 31U, 0));
+        benchmark::DoNotOptimize(inportdw(slotscan::kConfigDataPort));
+        const uint32_t cntrl = inportdw(kCntrl);
+        outportdw(kCntrl, cntrl | slotscan::kEepromClock);
+        outportdw(kCntrl, cntrl & slotscan::kEepromClockLow);
     }
     state.counters["accesses_per_s"] = benchmark::Counter(
         static_cast<double>(machine->counters().total()), benchmark::Counter::kIsRate);

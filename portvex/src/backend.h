@@ -1,5 +1,5 @@
 // A way to reach I/O ports. One backend serves the whole process; it is chosen from the
-// environment at the first port access.
+// environment at the first port access (select.cpp holds the list of backends).
 #pragma once
 
 #include <chrono>
@@ -7,8 +7,31 @@
 #include <memory>
 #include <string>
 
+namespace simpc {
+class Machine;
+}
+
 namespace portvex {
 
+// What every backend promises; inportdw, outportdw and the status calls pass straight
+// through to the one the process chose.
+//
+// read(port)        Performs exactly one 32-bit read at `port`, now, and returns all 32
+//                   bits. Never fails: where the access is not possible (no permission,
+//                   no device, a refusal) it returns 0xFFFFFFFF, what an empty bus reads.
+// write(port, v)    Performs exactly one 32-bit write, now, in program order: no caching,
+//                   merging, reordering, and no dropping of a write that repeats the last
+//                   one (the EEPROM protocol clocks by writing the same register twice).
+//                   Where the access is not possible the write is lost, silently.
+// name()            A short, constant name users see: "sysfs", "ioperm", "sim", "none".
+// ready()           Whether accesses reach a machine. It may turn false at a refused
+//                   access, never back to true; status() then says which and why.
+// status()          One or two sentences: what the backend reaches, or why it cannot and
+//                   what the user can do. A returned reference stays valid for the life of
+//                   the process, even after the status changes.
+//
+// read and write may be called from any thread, but the library above never overlaps
+// calls. A backend is made once and lives until the process ends.
 class Backend {
 public:
     Backend() = default;
@@ -18,12 +41,8 @@ public:
 
     virtual uint32_t read(uint32_t port) = 0;
     virtual void write(uint32_t port, uint32_t value) = 0;
-
-    // Short name shown to users: "sim", "none", ...
     virtual const char* name() const = 0;
-    // Whether accesses reach a machine at all.
     virtual bool ready() const = 0;
-    // What the backend reaches, or why it cannot and what to do about it.
     virtual const std::string& status() const = 0;
 };
 
@@ -32,6 +51,9 @@ std::unique_ptr<Backend> makeUnavailableBackend(std::string name, std::string wh
 
 // The simulated PC described by a rack file; PORTVEX_TRACE, when set, names the trace file.
 std::unique_ptr<Backend> makeSimulatorBackend(const std::string& rackFile);
+
+// A simulated PC the program built itself (not owned), for portvex::useMachine.
+std::unique_ptr<Backend> makeSimulatorBackend(simpc::Machine& machine);
 
 // Real hardware through the kernel's PCI files under `sysfsRoot` (normally "/sys"):
 // configuration mechanism #1 emulated over bus/pci/devices/*/config, and ports inside a
@@ -42,22 +64,7 @@ std::unique_ptr<Backend> makeSysfsBackend(
     std::string sysfsRoot,
     std::chrono::steady_clock::duration relistAfter = std::chrono::seconds(1));
 
-// The processor's port instructions and the per-thread permission that guards them.
-class PortInstructions {
-public:
-    PortInstructions() = default;
-    PortInstructions(const PortInstructions&) = delete;
-    PortInstructions& operator=(const PortInstructions&) = delete;
-    virtual ~PortInstructions() = default;
-
-    // Grants the calling thread ports [from, from + count); 0 or the errno of the refusal.
-    virtual int grant(uint32_t from, uint32_t count) = 0;
-    virtual uint32_t in(uint16_t port) = 0;
-    virtual void out(uint16_t port, uint32_t value) = 0;
-};
-
-// ioperm() and the 32-bit in/out instructions (ENOSYS on processors without them).
-std::unique_ptr<PortInstructions> makeProcessorPortInstructions();
+class PortInstructions;
 
 // Real hardware through `cpu`. Each thread is granted the ports it uses the first time it
 // uses them; `sysfsRoot` is where the kernel's lockdown state is read to explain refusals.

@@ -10,7 +10,11 @@
 #include <mutex>
 #include <optional>
 
+#include <portio/registers.h>
+
+#include "advice.h"
 #include "backend.h"
+#include "port_instructions.h"
 #include "status_text.h"
 #include "sysfs_files.h"
 
@@ -23,8 +27,8 @@ namespace portvex {
 namespace {
 
 constexpr uint32_t kAllOnes = 0xFFFFFFFF;
-constexpr uint32_t kConfigPorts = 0xCF8;  // 0xCF8-0xCFF, which every scan uses
-constexpr uint32_t kConfigPortCount = 8;
+constexpr uint32_t kConfigPorts = slotscan::kConfigAddressPort;  // which every scan uses
+constexpr uint32_t kConfigPortCount = slotscan::kConfigPortCount;
 constexpr uint32_t kLastDwordPort = 0xFFFC;  // the last port whose dword stays in 16 bits
 constexpr uint32_t kDword = 4;
 
@@ -123,18 +127,17 @@ private:
         std::string text;
         if (error == EPERM) {
             if (const auto lockdown = sysfs::kernelLockdown(sysfsRoot_)) {
-                text = call + " was refused (" + reason + ") because the kernel is locked down (" +
-                       *lockdown +
-                       "): no program may use port instructions, so nothing is read or written. "
+                text = call + " was refused (" + reason + ") because " +
+                       advice::lockedDown(*lockdown) +
+                       ": no program may use port instructions, so nothing is read or written. "
                        "Unset PORTVEX to scan through the kernel's PCI files instead; card "
-                       "numbers can be neither read nor changed until lockdown is off (on most "
-                       "machines, by turning Secure Boot off).";
+                       "numbers can be neither read nor changed " +
+                       advice::kEndLockdown + ".";
             } else {
                 text = call + " was refused (" + reason +
                        "): port instructions need root (the CAP_SYS_RAWIO capability), so "
-                       "nothing is read or written. Run as root, or unset PORTVEX to use the "
-                       "kernel's PCI files, which need no root (see the Portvex README for the "
-                       "portvex group).";
+                       "nothing is read or written. Run as root, or " +
+                       advice::kUseKernelFiles + ".";
             }
         } else if (error == ENOSYS) {
             text = call + " is not available (" + reason +

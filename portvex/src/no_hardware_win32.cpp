@@ -2,6 +2,7 @@
 // goes through a kernel driver, which comes with the Portvex.dll installed beside the
 // hardware; the hardware backend names therefore lead to a backend that touches no port.
 #include "backend.h"
+#include "port_instructions.h"
 
 namespace portvex {
 namespace {

@@ -1,7 +1,6 @@
 // The exported port operations and the status calls for tools.
 #include <portvex.h>
 #include <portvex/testing.h>
-#include <simpc/machine.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -17,20 +16,6 @@ Backend& environmentBackend() {
     return *backend;
 }
 
-class InjectedMachine final : public Backend {
-public:
-    explicit InjectedMachine(simpc::Machine& machine) : machine_(machine) {}
-    uint32_t read(uint32_t port) override { return machine_.in(port); }
-    void write(uint32_t port, uint32_t value) override { machine_.out(port, value); }
-    const char* name() const override { return "sim"; }
-    bool ready() const override { return true; }
-    const std::string& status() const override { return status_; }
-
-private:
-    simpc::Machine& machine_;
-    std::string status_ = "Simulated PC set up by the program itself.";
-};
-
 std::atomic<Backend*> injected{nullptr};
 
 Backend& active() {
@@ -42,9 +27,9 @@ Backend& active() {
 
 void useMachine(simpc::Machine* machine) {
     static std::unique_ptr<Backend> holder;
-    Backend* next = machine != nullptr ? new InjectedMachine(*machine) : nullptr;
-    injected.store(next, std::memory_order_release);
-    holder.reset(next);
+    std::unique_ptr<Backend> next = machine != nullptr ? makeSimulatorBackend(*machine) : nullptr;
+    injected.store(next.get(), std::memory_order_release);
+    holder = std::move(next);
 }
 
 }  // namespace portvex

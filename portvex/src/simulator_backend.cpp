@@ -11,31 +11,44 @@
 namespace portvex {
 namespace {
 
+// Port accesses into a simulated PC: one the backend loaded from a rack file and owns, or
+// one a program built itself and lends.
 class SimulatorBackend final : public Backend {
 public:
-    SimulatorBackend(std::unique_ptr<simpc::Machine> machine, std::string status,
+    SimulatorBackend(simpc::Machine& machine, std::string status)
+        : machine_(machine), status_(std::move(status)) {}
+    SimulatorBackend(std::unique_ptr<simpc::Machine> owned, std::string status,
                      std::unique_ptr<std::ofstream> traceFile)
-        : machine_(std::move(machine)),
+        : machine_(*owned),
+          owned_(std::move(owned)),
           traceFile_(std::move(traceFile)),
           status_(std::move(status)) {}
 
-    ~SimulatorBackend() override { machine_->setTrace(nullptr); }
+    ~SimulatorBackend() override {
+        if (owned_) machine_.setTrace(nullptr);
+    }
 
-    uint32_t read(uint32_t port) override { return machine_->in(port); }
-    void write(uint32_t port, uint32_t value) override { machine_->out(port, value); }
+    uint32_t read(uint32_t port) override { return machine_.in(port); }
+    void write(uint32_t port, uint32_t value) override { machine_.out(port, value); }
     const char* name() const override { return "sim"; }
     bool ready() const override { return true; }
     const std::string& status() const override { return status_; }
 
-    void traceTo(std::ostream* out) { machine_->setTrace(out); }
+    void traceTo(std::ostream* out) { machine_.setTrace(out); }
 
 private:
-    std::unique_ptr<simpc::Machine> machine_;
+    simpc::Machine& machine_;
+    std::unique_ptr<simpc::Machine> owned_;
     std::unique_ptr<std::ofstream> traceFile_;
     std::string status_;
 };
 
 }  // namespace
+
+std::unique_ptr<Backend> makeSimulatorBackend(simpc::Machine& machine) {
+    return std::make_unique<SimulatorBackend>(machine,
+                                              "Simulated PC set up by the program itself.");
+}
 
 std::unique_ptr<Backend> makeSimulatorBackend(const std::string& rackFile) {
     if (rackFile.empty()) {

@@ -13,6 +13,9 @@
 #include <optional>
 #include <vector>
 
+#include <portio/registers.h>
+
+#include "advice.h"
 #include "backend.h"
 #include "status_text.h"
 #include "sysfs_files.h"
@@ -22,13 +25,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using sysfs::FileHandle;
+using slotscan::kConfigAddressPort;
+using slotscan::kConfigDataPort;
 
-constexpr uint32_t kConfigAddressPort = 0xCF8;
-constexpr uint32_t kConfigDataPort = 0xCFC;
-constexpr uint32_t kEnableBit = 0x80000000;
 constexpr uint32_t kAllOnes = 0xFFFFFFFF;
 constexpr size_t kConfigSlots = 0x10000;  // bus << 8 | device << 3 | function
-constexpr uint32_t kPlx9050Ids = 0x905010B5;  // device ID << 16 | vendor ID
+constexpr uint32_t kPlx9050Ids =
+    uint32_t{slotscan::kPci9050DeviceId} << 16 | slotscan::kPlxVendorId;  // the first config dword
 
 std::string hexPort(uint32_t port) {
     char text[16];
@@ -188,11 +191,11 @@ private:
     }
 
     uint32_t readConfig() {
-        if ((configAddress_ & kEnableBit) == 0) return kAllOnes;
-        const uint32_t bus = (configAddress_ >> 16) & 0xFF;
-        const uint32_t device = (configAddress_ >> 11) & 0x1F;
-        const uint32_t function = (configAddress_ >> 8) & 0x07;
-        const uint32_t offset = configAddress_ & 0xFC;
+        if ((configAddress_ & slotscan::kConfigEnable) == 0) return kAllOnes;
+        const uint32_t bus = slotscan::ConfigBus(configAddress_);
+        const uint32_t device = slotscan::ConfigDevice(configAddress_);
+        const uint32_t function = slotscan::ConfigFunction(configAddress_);
+        const uint32_t offset = slotscan::ConfigOffset(configAddress_);
         Device* found = deviceAt(configSlot(bus, device, function));
         if (found == nullptr) return kAllOnes;
 
@@ -283,11 +286,13 @@ private:
     }
 
     std::string lockdownNote() const {
-        return "The kernel is locked down (" + *lockdown_ +
-               "): it refuses every write to a device, so card EEPROMs can be neither read nor "
+        std::string text = advice::lockedDown(*lockdown_);
+        text[0] = 'T';
+        return text +
+               ": it refuses every write to a device, so card EEPROMs can be neither read nor "
                "renumbered (card numbers read as 65535), while the scan still finds the cards "
-               "with their I/O bases and IRQs. Turn lockdown off (on most machines, by turning "
-               "Secure Boot off) to use card numbers.";
+               "with their I/O bases and IRQs. Card numbers stay out of reach " +
+               advice::kEndLockdown + ".";
     }
 
     // `port` is the access that was refused, if any yet.
@@ -300,13 +305,11 @@ private:
         if (error == EACCES || error == EPERM) {
             refuse("Reading card EEPROMs needs read and write access to " + path +
                    ", which this user lacks (" + errorText(error) +
-                   "): add your user to the portvex group (see the Portvex README) or run as "
-                   "root. Until then the ports behind that file read as 0xFFFFFFFF and writes "
-                   "to them are dropped.");
+                   "): " + advice::kJoinGroup + ". Until then " + advice::kLostAccesses + ".");
             return;
         }
-        refuse("Cannot reach " + where + " (" + errorText(error) +
-               "): those ports read as 0xFFFFFFFF and writes to them are dropped.");
+        refuse("Cannot reach " + where + " (" + errorText(error) + "): " + advice::kLostAccesses +
+               ".");
     }
 
     // The first refusal is the one the user needs to act on; later ones are alike.

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <portio/registers.h>
 
 #include "backend.h"
+#include "port_instructions.h"
 #include "fake_sysfs.h"
 
 namespace {
@@ -69,19 +71,19 @@ protected:
 };
 
 TEST_F(IopermBackendTest, ConfigurationPortsAreGrantedUpFrontAndAccessesPassThrough) {
-    recorder.values[0xCFC] = 0x905010B5;
+    recorder.values[slotscan::kConfigDataPort] = 0x905010B5;
     auto b = backend();
     EXPECT_STREQ(b->name(), "ioperm");
     EXPECT_TRUE(b->ready()) << b->status();
     ASSERT_EQ(recorder.grants.size(), 1U);
-    EXPECT_EQ(recorder.grants[0].from, 0xCF8U);
+    EXPECT_EQ(recorder.grants[0].from, slotscan::kConfigAddressPort);
     EXPECT_EQ(recorder.grants[0].count, 8U);
 
-    b->write(0xCF8, 0x80000800);
-    EXPECT_EQ(b->read(0xCFC), 0x905010B5U);
+    b->write(slotscan::kConfigAddressPort, 0x80000800);
+    EXPECT_EQ(b->read(slotscan::kConfigDataPort), 0x905010B5U);
     EXPECT_EQ(recorder.grants.size(), 1U) << "0xCF8-0xCFF need no second grant";
     ASSERT_EQ(recorder.writes.size(), 1U);
-    EXPECT_EQ(recorder.writes[0], std::make_pair(uint16_t{0xCF8}, 0x80000800U));
+    EXPECT_EQ(recorder.writes[0], std::make_pair(slotscan::kConfigAddressPort, 0x80000800U));
 }
 
 TEST_F(IopermBackendTest, OtherPortsAreGrantedOnceEachAsAWholeDword) {
@@ -104,13 +106,13 @@ TEST_F(IopermBackendTest, EachThreadIsGrantedItsOwnPorts) {
     std::thread::id otherThread;
     std::thread worker([&] {
         otherThread = std::this_thread::get_id();
-        b->write(0xCF8, 0x80000000);
-        (void)b->read(0xCFC);
+        b->write(slotscan::kConfigAddressPort, slotscan::ConfigAddress(0, 0, 0));
+        (void)b->read(slotscan::kConfigDataPort);
     });
     worker.join();
     std::set<std::thread::id> threadsGrantedCf8;
     for (const Grant& g : recorder.grants) {
-        if (g.from <= 0xCF8 && g.from + g.count >= 0xCFC) threadsGrantedCf8.insert(g.thread);
+        if (g.from <= slotscan::kConfigAddressPort && g.from + g.count >= slotscan::kConfigDataPort) threadsGrantedCf8.insert(g.thread);
     }
     EXPECT_EQ(threadsGrantedCf8, (std::set<std::thread::id>{mainThread, otherThread}));
     EXPECT_EQ(recorder.writes.size(), 1U);
@@ -119,11 +121,11 @@ TEST_F(IopermBackendTest, EachThreadIsGrantedItsOwnPorts) {
 
 TEST_F(IopermBackendTest, RefusalWithoutRootReadsAllOnesTouchesNothingAndSaysWhy) {
     recorder.refuseWith = EPERM;
-    recorder.values[0xCFC] = 0;
+    recorder.values[slotscan::kConfigDataPort] = 0;
     auto b = backend();
     EXPECT_FALSE(b->ready());
-    b->write(0xCF8, 0x80000000);
-    EXPECT_EQ(b->read(0xCFC), kAllOnes);
+    b->write(slotscan::kConfigAddressPort, slotscan::ConfigAddress(0, 0, 0));
+    EXPECT_EQ(b->read(slotscan::kConfigDataPort), kAllOnes);
     EXPECT_EQ(b->read(0xE050), kAllOnes);
     b->write(0xE050, 0);
     EXPECT_TRUE(recorder.writes.empty());
@@ -147,7 +149,7 @@ TEST_F(IopermBackendTest, KernelWithoutPortAccessIsExplained) {
     auto b = backend();
     EXPECT_FALSE(b->ready());
     EXPECT_TRUE(contains(b->status(), "no port instructions")) << b->status();
-    EXPECT_EQ(b->read(0xCFC), kAllOnes);
+    EXPECT_EQ(b->read(slotscan::kConfigDataPort), kAllOnes);
 }
 
 TEST_F(IopermBackendTest, LaterRefusalOfAnotherPortKeepsThatPortUntouched) {

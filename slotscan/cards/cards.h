@@ -1,13 +1,16 @@
-// The bus scan, the process-wide card table and the operations that answer from it.
+// The bus scan, the card table it fills and the rules that pick a card from it.
 //
 // Every operation rescans PCI buses 0-3 (function 0 only) through configuration
-// mechanism #1 and refills the table before it answers. The table and its count are
-// visible here so that tools built on the same scan can show where each card sits.
+// mechanism #1 and answers from the table that scan filled. ScanCards hands the table out
+// as a view, so that tools built on the same scan can show where each card sits; the
+// table itself is static and is refilled by the next scan.
 #pragma once
+
+#include <slotscan.h>
 
 #include <cstdint>
 
-#include <slotscan.h>
+#include "portio/registers.h"
 
 namespace slotscan {
 
@@ -22,20 +25,30 @@ struct PCICardInfo {
     uint8_t Device;
 };
 
+// The cards one scan found, in scan order (bus, then device, ascending).
+struct CardTableView {
+    const PCICardInfo* cards;
+    int32_t count;
+
+    const PCICardInfo* begin() const { return cards; }
+    const PCICardInfo* end() const { return cards + count; }
+};
+
 // The plain operations look for vendor 0x10B5, device 0x9050, any subsystem.
-inline constexpr PCIID kDefaultFilter = {0x9050, 0x10B5, 0, 0};
+inline constexpr PCIID kDefaultFilter = {kPci9050DeviceId, kPlxVendorId, 0, 0};
 
-inline constexpr uint16_t kConfigAddressPort = 0xCF8;
-inline constexpr uint16_t kConfigDataPort = 0xCFC;
 inline constexpr uint16_t kCardNoByteAddress = 0x70;  // word 0x38
-inline constexpr int kLastBus = 3;
-inline constexpr int kDevicesPerBus = 32;
+inline constexpr uint32_t kLastBus = 3;
 
-extern PCICardInfo CardTable[MAX_CARDS];
-extern int32_t CardCount;
+// Empties the table, scans buses 0-3 for cards matching `filter` (at most MAX_CARDS),
+// reads each one's card number and returns the table.
+CardTableView ScanCards(const PCIID* filter);
 
-uint32_t ReadConfigDword(uint32_t address);
-void ScanCards(const PCIID* filter);
+// The lookup rules. By number: the first card in the table whose number equals the low
+// 16 bits of `cardNo`. By index: the card at the low 16 bits of `index`, taken unsigned.
+// nullptr when there is none.
+const PCICardInfo* FirstWithNumber(CardTableView table, int32_t cardNo);
+const PCICardInfo* AtIndex(CardTableView table, int32_t index);
 
 int32_t FindCards(const PCIID* filter, int16_t* cardNos);
 int32_t IOBaseByCardNo(const PCIID* filter, int32_t cardNo, uint16_t* ioBase, uint16_t* irq);

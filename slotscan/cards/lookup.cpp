@@ -3,20 +3,6 @@
 namespace slotscan {
 namespace {
 
-const PCICardInfo* FirstWithNumber(int32_t cardNo) {
-    const auto wanted = static_cast<uint16_t>(cardNo);
-    for (int32_t i = 0; i < CardCount; ++i) {
-        if (CardTable[i].CardNo == wanted) return &CardTable[i];
-    }
-    return nullptr;
-}
-
-const PCICardInfo* AtOrder(int32_t index) {
-    const auto i = static_cast<uint16_t>(index);
-    if (CardCount == 0 || i >= CardCount) return nullptr;
-    return &CardTable[i];
-}
-
 int32_t Answer(const PCICardInfo* card, uint16_t* ioBase, uint16_t* irq) {
     if (card == nullptr) return 0;
     *ioBase = card->IOBase;
@@ -27,19 +13,17 @@ int32_t Answer(const PCICardInfo* card, uint16_t* ioBase, uint16_t* irq) {
 }  // namespace
 
 int32_t FindCards(const PCIID* filter, int16_t* cardNos) {
-    ScanCards(filter);
-    for (int32_t i = 0; i < CardCount; ++i) cardNos[i] = static_cast<int16_t>(CardTable[i].CardNo);
-    return CardCount;
+    const CardTableView table = ScanCards(filter);
+    for (int32_t i = 0; i < table.count; ++i) cardNos[i] = static_cast<int16_t>(table.cards[i].CardNo);
+    return table.count;
 }
 
 int32_t IOBaseByCardNo(const PCIID* filter, int32_t cardNo, uint16_t* ioBase, uint16_t* irq) {
-    ScanCards(filter);
-    return Answer(FirstWithNumber(cardNo), ioBase, irq);
+    return Answer(FirstWithNumber(ScanCards(filter), cardNo), ioBase, irq);
 }
 
 int32_t IOBaseByOrder(const PCIID* filter, int32_t index, uint16_t* ioBase, uint16_t* irq) {
-    ScanCards(filter);
-    return Answer(AtOrder(index), ioBase, irq);
+    return Answer(AtIndex(ScanCards(filter), index), ioBase, irq);
 }
 
 }  // namespace slotscan

@@ -56,7 +56,7 @@ void EepromReadWord(uint16_t base, int type, uint16_t byteAddress, uint16_t* wor
     const uint32_t wordAddress = static_cast<uint32_t>(byteAddress) >> 1;
     EepromSendBits(base, (kRead << shape.shift) | wordAddress, shape.count);
     PortWrite(reg, PortRead(reg) | kEepromDataIn);
-    PauseOneMs();
+    Pause(kWordFetchWait);
     uint16_t value = 0;
     uint32_t v = 0;
     for (int i = 0; i < 16; ++i) {
@@ -95,7 +95,7 @@ void EepromWriteWord(uint16_t base, int type, uint16_t byteAddress, uint32_t val
 
     EepromSendBits(base, kEwds << shape.shift, shape.count);
     PortWrite(reg, w & kEepromLinesLow);
-    PauseOneMs();
+    Pause(kProgrammingWait);
 }
 
 }  // namespace slotscan

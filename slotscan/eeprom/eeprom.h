@@ -3,19 +3,18 @@
 // pin change.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+
+#include "portio/registers.h"
 
 namespace slotscan {
 
-inline constexpr uint16_t kCntrlOffset = 0x50;
-inline constexpr uint32_t kEepromClock = 0x01000000;       // SK, to the EEPROM
-inline constexpr uint32_t kEepromChipSelect = 0x02000000;  // CS, to the EEPROM
-inline constexpr uint32_t kEepromDataIn = 0x04000000;      // DI, to the EEPROM
-inline constexpr uint32_t kEepromDataOut = 0x08000000;     // DO, from the EEPROM
-inline constexpr uint32_t kEepromLinesLow = 0xF0FFFFFF;
-inline constexpr uint32_t kEepromKeepChipSelect = 0xF2FFFFFF;
-inline constexpr uint32_t kEepromChipSelectLow = 0xFDFFFFFF;
-inline constexpr uint32_t kEepromClockLow = 0xFEFFFFFF;
+// The protocol's two waits. After a READ command and its address the part is given time
+// to fetch the word before it is clocked out; after a write sequence (and EWDS) the part is
+// given time to finish programming before anything else talks to it.
+inline constexpr std::chrono::microseconds kWordFetchWait{1000};
+inline constexpr std::chrono::microseconds kProgrammingWait{1000};
 
 // Reads the ready poll gives up after when the EEPROM never shows DO high.
 inline constexpr int kEepromReadyPolls = 10000;

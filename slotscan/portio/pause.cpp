@@ -44,13 +44,13 @@ LONGLONG Now() {
 }  // namespace
 
 // Sleep(1) ends at a tick of the system timer, every 15.6 ms by default, which would make
-// a nine-card lookup last 140 ms. A high-resolution timer ends close to the millisecond;
+// a nine-card lookup last 140 ms. A high-resolution timer ends close to its due time;
 // where there is none, Sleep(1) it is. Either way the performance counter decides when
-// the millisecond is over, so the pause is never shorter.
-void PauseOneMs() {
+// the pause is over, so it is never shorter.
+void Pause(std::chrono::microseconds duration) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    const LONGLONG end = Now() + (frequency.QuadPart + 999) / 1000;
+    const LONGLONG end = Now() + (frequency.QuadPart * duration.count() + 999'999) / 1'000'000;
     for (LONGLONG left = end - Now(); left > 0; left = end - Now()) {
         const LONGLONG hundredsOfNs = (left * 10'000'000 + frequency.QuadPart - 1) / frequency.QuadPart;
         if (!WaitOnHighResolutionTimer(hundredsOfNs)) Sleep(1);
@@ -62,7 +62,7 @@ void PauseOneMs() {
 namespace {
 
 // Linux may end a sleep as late as the thread's timer slack allows (50 us by default), a
-// twentieth more on every EEPROM access. Ask for the tightest wake-up while the library
+// twentieth more on every millisecond pause. Ask for the tightest wake-up while the library
 // sleeps and give the caller's setting back afterwards.
 class TightWakeUp {
 public:
@@ -85,10 +85,12 @@ private:
 
 }  // namespace
 
-void PauseOneMs() {
+void Pause(std::chrono::microseconds duration) {
     const TightWakeUp tight;
-    timespec left{0, 1'000'000};
-    // A signal cuts the sleep short; go on sleeping for what is left of the millisecond.
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
+    timespec left{static_cast<time_t>(seconds.count()),
+                  static_cast<long>(std::chrono::nanoseconds(duration - seconds).count())};
+    // A signal cuts the sleep short; go on sleeping for what is left.
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
 }

@@ -1,17 +1,18 @@
 // The library's only ways to the hardware: 32-bit port reads and writes through the port
-// layer, and a pause of one millisecond taken from the operating system.
+// layer, and pauses taken from the operating system.
 #pragma once
 
-#include <cstdint>
-
 #include <portvex.h>
+
+#include <chrono>
+#include <cstdint>
 
 namespace slotscan {
 
 inline uint32_t PortRead(uint16_t port) { return inportdw(port); }
 inline void PortWrite(uint16_t port, uint32_t value) { outportdw(port, value); }
 
-// Sleeps the calling thread for at least one millisecond.
-void PauseOneMs();
+// Sleeps the calling thread for at least `duration`.
+void Pause(std::chrono::microseconds duration);
 
 }  // namespace slotscan

@@ -29,6 +29,11 @@ struct PortCounters {
 // A PC as seen through 32-bit port accesses: the configuration mechanism at 0xCF8/0xCFC,
 // the PCI functions behind it, and the I/O ranges the cards decode.
 // Not thread-safe: one thread drives a machine at a time.
+//
+// The simulated PC writes down its own register layout (here, in plx9050_card.h and in
+// eeprom93c46.h) instead of including the library's slotscan/portio/registers.h, on
+// purpose: a reference model that shared the constants of the code it checks would agree
+// with that code's mistakes.
 class SIMPC_API Machine {
   public:
     static constexpr uint32_t kPortCount = 0x10000;

@@ -1,15 +1,13 @@
 #include "card_table.h"
 
-#include <cards/cards.h>
 #include <fmt/format.h>
 
-#include <array>
+#include <algorithm>
 
 namespace cardnum {
 namespace {
 
-Card fromTable(int index) {
-    const slotscan::PCICardInfo& entry = slotscan::CardTable[index];
+Card fromEntry(const slotscan::PCICardInfo& entry, int index) {
     return Card{index,     entry.CardNo, entry.IOBase,      entry.IRQ,
                 entry.Bus, entry.Device, entry.LocalRegBase};
 }
@@ -20,31 +18,41 @@ std::string slotOf(const Card& card) {
     return fmt::format("{:02x}:{:02x}", card.bus, card.device);
 }
 
-std::vector<Card> scanCards(const PCIID& filter) {
-    std::array<int16_t, MAX_CARDS> numbers{};
-    const int32_t count = slotscan::FindCards(&filter, numbers.data());
-    std::vector<Card> cards;
-    for (int i = 0; i < count; ++i) cards.push_back(fromTable(i));
-    return cards;
+CardScan::CardScan(const PCIID& filter) {
+    const slotscan::CardTableView table = slotscan::ScanCards(&filter);
+    entries_.assign(table.begin(), table.end());
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        cards_.push_back(fromEntry(entries_[i], static_cast<int>(i)));
+    }
 }
 
+std::optional<Card> CardScan::cardFor(const slotscan::PCICardInfo* entry) const {
+    if (entry == nullptr) return std::nullopt;
+    return cards_[static_cast<size_t>(entry - entries_.data())];
+}
+
+std::optional<Card> CardScan::firstNumbered(uint16_t number) const {
+    const slotscan::CardTableView table{entries_.data(), static_cast<int32_t>(entries_.size())};
+    return cardFor(slotscan::FirstWithNumber(table, number));
+}
+
+std::optional<Card> CardScan::atIndex(int index) const {
+    const slotscan::CardTableView table{entries_.data(), static_cast<int32_t>(entries_.size())};
+    return cardFor(slotscan::AtIndex(table, index));
+}
+
+int CardScan::carriersOf(uint16_t number) const {
+    return static_cast<int>(std::count_if(cards_.begin(), cards_.end(),
+                                          [&](const Card& card) { return card.number == number; }));
+}
+
+std::vector<Card> scanCards(const PCIID& filter) { return CardScan(filter).cards(); }
+
 std::optional<Lookup> findCard(const PCIID& filter, uint16_t number) {
-    uint16_t ioBase = 0;
-    uint16_t irq = 0;
-    if (slotscan::IOBaseByCardNo(&filter, number, &ioBase, &irq) == 0) return std::nullopt;
-    // The lookup left the table of its scan behind: the first entry with the number is
-    // the card it answered with.
-    std::optional<Lookup> found;
-    for (int i = 0; i < slotscan::CardCount; ++i) {
-        if (slotscan::CardTable[i].CardNo != number) continue;
-        if (!found) found = Lookup{fromTable(i), 0};
-        ++found->carriers;
-    }
-    if (found) {
-        found->card.ioBase = ioBase;
-        found->card.irq = static_cast<uint8_t>(irq);
-    }
-    return found;
+    const CardScan scan(filter);
+    const auto card = scan.firstNumbered(number);
+    if (!card) return std::nullopt;
+    return Lookup{*card, scan.carriersOf(number)};
 }
 
 bool renumberByCardNo(const PCIID& filter, uint16_t oldNo, uint16_t newNo) {

@@ -1,6 +1,8 @@
-// The cards as the library sees them: its own scan, then the card table it filled.
+// The cards as the library sees them: its own scan, its own table and its own rules for
+// picking a card from it.
 #pragma once
 
+#include <cards/cards.h>
 #include <slotscan.h>
 
 #include <cstdint>
@@ -22,6 +24,27 @@ struct Card {
 
 // "00:04", bus and device in hexadecimal as lspci shows them.
 std::string slotOf(const Card& card);
+
+// One scan of the library, kept: the cards in table order, and the library's rules to
+// pick one of them, so that cardnum picks the card a program would get.
+class CardScan {
+public:
+    explicit CardScan(const PCIID& filter);
+
+    const std::vector<Card>& cards() const { return cards_; }
+    // The card a lookup by number reaches: the first one carrying it.
+    std::optional<Card> firstNumbered(uint16_t number) const;
+    // The card at a table index.
+    std::optional<Card> atIndex(int index) const;
+    // How many cards carry `number`.
+    int carriersOf(uint16_t number) const;
+
+private:
+    std::optional<Card> cardFor(const slotscan::PCICardInfo* entry) const;
+
+    std::vector<slotscan::PCICardInfo> entries_;
+    std::vector<Card> cards_;
+};
 
 // Every card the library records for `filter`, in table order.
 std::vector<Card> scanCards(const PCIID& filter);

@@ -18,17 +18,9 @@ std::string describe(const Card& card) {
 }
 
 // The card the request names, as the library's table holds it now.
-std::optional<Card> chooseCard(const std::vector<Card>& cards, const SetRequest& request) {
-    if (request.index) {
-        const auto i = static_cast<std::size_t>(*request.index);
-        if (i < cards.size()) return cards[i];
-        return std::nullopt;
-    }
-    const uint16_t old = toCardWord(*request.oldNumber);
-    const auto it = std::find_if(cards.begin(), cards.end(),
-                                 [old](const Card& card) { return card.number == old; });
-    if (it == cards.end()) return std::nullopt;
-    return *it;
+std::optional<Card> chooseCard(const CardScan& scan, const SetRequest& request) {
+    if (request.index) return scan.atIndex(static_cast<int>(*request.index));
+    return scan.firstNumbered(toCardWord(*request.oldNumber));
 }
 
 std::optional<Card> sameSlot(const std::vector<Card>& cards, const Card& card) {
@@ -44,9 +36,10 @@ std::optional<Card> sameSlot(const std::vector<Card>& cards, const Card& card) {
 int runSet(const PCIID& filter, const SetRequest& request, Streams io) {
     if (!havePortAccess(io.err)) return kNoPortAccess;
     const uint16_t newNo = toCardWord(request.newNumber);
-    const auto before = scanCards(filter);
+    const CardScan scan(filter);
+    const std::vector<Card>& before = scan.cards();
     if (lostPortAccess(io.err)) return kNoPortAccess;
-    const auto target = chooseCard(before, request);
+    const auto target = chooseCard(scan, request);
     if (!target) {
         if (request.index) {
             fmt::print(io.err, "cardnum: no card at index {}: {} card{} with IDs {} found\n",

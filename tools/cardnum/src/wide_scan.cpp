@@ -1,22 +1,16 @@
 #include "wide_scan.h"
 
 #include <fmt/format.h>
+#include <portio/registers.h>
 #include <portvex.h>
 
 namespace cardnum {
 namespace {
 
-constexpr uint32_t kConfigAddressPort = 0xCF8;
-constexpr uint32_t kConfigDataPort = 0xCFC;
-constexpr uint32_t kBuses = 256;
-constexpr uint32_t kDevices = 32;
-constexpr uint32_t kFunctions = 8;
-constexpr uint32_t kMultiFunction = 0x00800000;  // header type bit 7, in the dword at 0x0C
-constexpr uint16_t kCntrlOffset = 0x50;
-constexpr uint32_t kEepromPresent = 0x10000000;  // CNTRL bit 28, read only
+using namespace slotscan;  // the register layout
 
 uint32_t readConfig(uint32_t address, uint32_t offset) {
-    outportdw(kConfigAddressPort, address | (offset & 0xFC));
+    outportdw(kConfigAddressPort, address | ConfigOffset(offset));
     return inportdw(kConfigDataPort);
 }
 
@@ -36,19 +30,20 @@ std::string slotOf(const PciFunction& function) {
 std::vector<PciFunction> scanAllFunctions() {
     std::vector<PciFunction> found;
     for (uint32_t bus = 0; bus < kBuses; ++bus) {
-        for (uint32_t device = 0; device < kDevices; ++device) {
-            for (uint32_t function = 0; function < kFunctions; ++function) {
-                const uint32_t address = 0x80000000U | bus << 16 | device << 11 | function << 8;
-                const uint32_t ids = readConfig(address, 0x00);
-                if (low(ids) == 0xFFFF) continue;  // no function 0: still try the others
+        for (uint32_t device = 0; device < kDevicesPerBus; ++device) {
+            for (uint32_t function = 0; function < kFunctionsPerDevice; ++function) {
+                const uint32_t address = ConfigAddress(bus, device, function);
+                const uint32_t ids = readConfig(address, kVendorIdOffset);
+                if (low(ids) == kNoDevice) continue;  // no function 0: still try the others
 
-                const uint32_t headerDword = readConfig(address, 0x0C);
-                const uint32_t subsystem = readConfig(address, 0x2C);
+                const uint32_t headerDword = readConfig(address, kHeaderTypeDword);
+                const uint32_t subsystem = readConfig(address, kSubsystemVendorIdOffset);
                 found.push_back(PciFunction{
                     static_cast<uint8_t>(bus), static_cast<uint8_t>(device),
                     static_cast<uint8_t>(function), low(ids), high(ids), high(subsystem),
-                    low(subsystem), readConfig(address, 0x14), readConfig(address, 0x20),
-                    static_cast<uint8_t>(readConfig(address, 0x3C) & 0xFF)});
+                    low(subsystem), readConfig(address, kBar1Offset),
+                    readConfig(address, kBar4Offset),
+                    static_cast<uint8_t>(readConfig(address, kInterruptLineOffset) & 0xFF)});
                 if (function == 0 && (headerDword & kMultiFunction) == 0) break;
             }
         }

@@ -1,11 +1,12 @@
 // Giving cards new numbers, and reporting a write the EEPROM did not keep.
 #include <slotscan.h>
 
+#include "support/access_costs.h"
 #include "support/machines.h"
 
 namespace {
 
-using testing_support::MachineTest;
+using namespace testing_support;
 
 class RenumberTest : public MachineTest {};
 
@@ -26,7 +27,8 @@ TEST_F(RenumberTest, AccessCountIsScanWriteAndReadBack) {
     addCard(0, 3);
     const uint64_t busyReads = simpc::CardConfig{}.busyReads;
     ASSERT_EQ(ChangeCardNo(3, 4), 1);
-    EXPECT_EQ(accesses(), 256U + 30U + 106U + (185U + busyReads + 1U) + 106U);
+    EXPECT_EQ(accesses(), kEmptyScanAccesses + kPerDeviceAccesses + kEepromReadAccesses +
+                              (kEepromWriteAccesses + busyReads + 1U) + kEepromReadAccesses);
     EXPECT_EQ(testing_support::pauseCount(), 3U);
 }
 
@@ -66,13 +68,14 @@ TEST_F(RenumberTest, ByOrderReachesEachCardAndRefusesIndexesBeyondTheTable) {
 
     resetCounts();
     EXPECT_EQ(SetCardNoByOrder(2, 99), 0);
-    EXPECT_EQ(accesses(), 256U + 2U * 30U + 2U * 106U) << "a scan and nothing written";
+    EXPECT_EQ(accesses(), kEmptyScanAccesses + 2U * kPerDeviceAccesses + 2U * kEepromReadAccesses)
+        << "a scan and nothing written";
 }
 
 TEST_F(RenumberTest, NoCardOrNoSuchNumberWritesNothing) {
     EXPECT_EQ(ChangeCardNo(1, 2), 0);
     EXPECT_EQ(SetCardNoByOrder(0, 2), 0);
-    EXPECT_EQ(accesses(), 2U * 256U);
+    EXPECT_EQ(accesses(), 2U * kEmptyScanAccesses);
     auto& c = addCard(0, 1);
     EXPECT_EQ(ChangeCardNo(2, 3), 0);
     ASSERT_EQ(c.eeprom().instructions().size(), 1U) << "only the scan's READ, no write command";

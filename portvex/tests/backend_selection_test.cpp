@@ -1,5 +1,6 @@
 // The backend PORTVEX chooses, and cards renumbered by one process seen by the next.
 // Each case runs in a child process, since a process chooses its backend once.
+#include <portio/registers.h>
 #include <portvex.h>
 #include <slotscan.h>
 #include <sys/wait.h>
@@ -12,6 +13,8 @@
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "support/access_costs.h"
 
 namespace fs = std::filesystem;
 
@@ -54,8 +57,8 @@ protected:
 // (PORTVEX unset means real hardware: portvex/tests runs that against a stand-in /sys.)
 TEST_F(EnvironmentBackendTest, NoneMeansNoPortIsTouchedAndStatusSaysWhy) {
     const int status = inChild("none", [] {
-        if (inportdw(0xCFC) != 0xFFFFFFFF) return 10;
-        outportdw(0xCF8, 0x80000000);
+        if (inportdw(slotscan::kConfigDataPort) != 0xFFFFFFFF) return 10;
+        outportdw(slotscan::kConfigAddressPort, slotscan::ConfigAddress(0, 0, 0));
         int16_t numbers[MAX_CARDS];
         if (FindPCICard(numbers) != 0) return 11;
         if (portvex_ready() != 0) return 12;
@@ -143,7 +146,8 @@ TEST_F(EnvironmentBackendTest, TraceLogsEveryAccess) {
         ++lines;
         if (!line.empty() && line[0] == 'P') ++pauses;
     }
-    EXPECT_GT(lines - pauses, 256U + 3U * 106U);
+    EXPECT_GT(lines - pauses,
+              testing_support::kEmptyScanAccesses + 3U * testing_support::kEepromReadAccesses);
     EXPECT_GE(pauses, 3U) << "one pause per card number read";
 }
 

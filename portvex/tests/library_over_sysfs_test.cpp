@@ -9,6 +9,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <portio/registers.h>
 
 #include "fake_sysfs.h"
 
@@ -23,7 +24,7 @@ protected:
     // One 9050 card on bus 1: BAR1 I/O 0xE000 (local registers), BAR4 I/O 0xD000, IRQ 9.
     void SetUp() override {
         ConfigSpace card(0x10B5, 0x9050);
-        card.set(0x14, 0xE001).set(0x20, 0xD001).set(0x3C, 0x0109);
+        card.set(slotscan::kBar1Offset, 0xE001).set(slotscan::kBar4Offset, 0xD001).set(slotscan::kInterruptLineOffset, 0x0109);
         sys.addDevice("0000:00:00.0", ConfigSpace(0x8086, 0x1237));
         sys.addDevice("0000:01:04.0", card,
                       {FakeBar{1, 0xE000, 0xE07F, kIoFlags}, FakeBar{4, 0xD000, 0xD00F, kIoFlags}});
@@ -53,13 +54,13 @@ TEST_F(SysfsLibraryTest, UnsetPortvexScansThroughTheKernelFiles) {
     EXPECT_EQ(result, 0);
     // The EEPROM read clocked the card's control register through resource1: its last
     // write left all four EEPROM lines low.
-    const auto cntrl = sys.fileDword(bar1, 0x50);
+    const auto cntrl = sys.fileDword(bar1, slotscan::kCntrlOffset);
     ASSERT_TRUE(cntrl);
-    EXPECT_EQ(*cntrl & 0x0F000000U, 0U);
+    EXPECT_EQ(*cntrl & slotscan::kEepromLines, 0U);
 }
 
 TEST_F(SysfsLibraryTest, WithoutAccessToTheCardTheScanStillRunsAndTheStatusSaysWhy) {
-    sys.setFileDword(bar1, 0x50, 0x10000000);
+    sys.setFileDword(bar1, slotscan::kCntrlOffset, slotscan::kEepromPresent);
     ASSERT_EQ(chmod(bar1.c_str(), 0), 0);
     const std::string root = sys.root();
     const std::string path = bar1.string();
@@ -76,7 +77,7 @@ TEST_F(SysfsLibraryTest, WithoutAccessToTheCardTheScanStillRunsAndTheStatusSaysW
         return 0;
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(sys.fileDword(bar1, 0x50), 0x10000000U) << "nothing was written";
+    EXPECT_EQ(sys.fileDword(bar1, slotscan::kCntrlOffset), slotscan::kEepromPresent) << "nothing was written";
 }
 
 }  // namespace

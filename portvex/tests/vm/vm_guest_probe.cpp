@@ -1,4 +1,4 @@
-// Runs inside the emulated PC (tests/vm): checks what Portvex reads against the guest
+// Runs inside the emulated PC (portvex/tests/vm): checks what Portvex reads against the guest
 // kernel's own PCI files, runs the library's scan, times EEPROM reads, and starts
 // programs as an ordinary user. The backend is the one PORTVEX names, as for any program.
 #include <grp.h>
@@ -22,20 +22,20 @@
 #include "cards/cards.h"
 #include "eeprom/eeprom.h"
 #include "portio/portio.h"
+#include "portio/registers.h"
 
 namespace {
 
-constexpr uint32_t kAddressPort = 0xCF8;
-constexpr uint32_t kDataPort = 0xCFC;
+using namespace slotscan;  // the register layout
 constexpr uint32_t kAllOnes = 0xFFFFFFFF;
 
 uint32_t configAddress(uint32_t bus, uint32_t device, uint32_t offset) {
-    return 0x80000000U | bus << 16 | device << 11 | offset;
+    return ConfigAddress(bus, device, 0, offset);
 }
 
 uint32_t readConfig(uint32_t address) {
-    outportdw(kAddressPort, address);
-    return inportdw(kDataPort);
+    outportdw(kConfigAddressPort, address);
+    return inportdw(kConfigDataPort);
 }
 
 // The guest kernel's view: the first 256 bytes of the device's config file (as root).
@@ -88,7 +88,7 @@ int compareConfig() {
         }
     }
     // With the enable bit clear, 0xCFC is no configuration access at all.
-    const uint32_t disabled = readConfig(configAddress(0, 0, 0) & ~0x80000000U);
+    const uint32_t disabled = readConfig(configAddress(0, 0, 0) & ~kConfigEnable);
     if (disabled != kAllOnes) {
         ++mismatches;
         fmt::print("MISMATCH enable bit clear reads 0x{:08X}\n", disabled);
@@ -129,12 +129,12 @@ int findCards(const PCIID& filter) {
 // 106 port accesses and a 1 ms pause. Prints the word and the register (to compare
 // backends), then the cost of one word read and of one port read.
 int readEeprom(uint32_t bus, uint32_t device, int reads) {
-    const uint32_t bar1 = readConfig(configAddress(bus, device, 0x14));
-    if ((bar1 & 1U) == 0 || bar1 == kAllOnes) {
+    const uint32_t bar1 = readConfig(configAddress(bus, device, kBar1Offset));
+    if ((bar1 & kBarIoSpace) == 0 || bar1 == kAllOnes) {
         fmt::print("eeprom: {:02x}:{:02x} has no I/O BAR1 (0x{:08X})\n", bus, device, bar1);
         return 1;
     }
-    const auto base = static_cast<uint16_t>(bar1 & 0xFFFC);
+    const auto base = static_cast<uint16_t>(bar1 & kBarIoBaseMask);
     const uint32_t cntrl = base + uint32_t{slotscan::kCntrlOffset};
     using Clock = std::chrono::steady_clock;
     uint16_t word = 0;
@@ -149,7 +149,7 @@ int readEeprom(uint32_t bus, uint32_t device, int reads) {
     const auto portTime = Clock::now() - portStart;
 
     const auto pauseStart = Clock::now();
-    for (int i = 0; i < reads; ++i) slotscan::PauseOneMs();
+    for (int i = 0; i < reads; ++i) slotscan::Pause(slotscan::kWordFetchWait);
     const auto pauseTime = Clock::now() - pauseStart;
 
     const auto us = [](Clock::duration d) {

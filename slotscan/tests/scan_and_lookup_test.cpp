@@ -1,23 +1,19 @@
 // Scanning buses 0-3 and answering lookups from the card table.
 #include <slotscan.h>
 
+#include "support/access_costs.h"
 #include "support/machines.h"
 
 namespace {
 
-using testing_support::MachineTest;
-using testing_support::pauseCount;
-
-constexpr uint64_t kEmptyScan = 128 * 2;  // two accesses per slot probed
-constexpr uint64_t kPerDevice = 30;       // fifteen more header dwords
-constexpr uint64_t kPerCardNumber = 106;  // one EEPROM word read
+using namespace testing_support;
 
 class ScanTest : public MachineTest {};
 
 TEST_F(ScanTest, EmptyMachineCostsTwoAccessesPerSlotAndFindsNothing) {
     int16_t numbers[MAX_CARDS] = {7, 7, 7, 7, 7, 7, 7, 7, 7};
     EXPECT_EQ(FindPCICard(numbers), 0);
-    EXPECT_EQ(accesses(), kEmptyScan);
+    EXPECT_EQ(accesses(), kEmptyScanAccesses);
     EXPECT_EQ(pauseCount(), 0U);
     for (int16_t n : numbers) EXPECT_EQ(n, 7) << "array must be left untouched";
 
@@ -35,8 +31,9 @@ TEST_F(ScanTest, AccessCountsFollowDevicesAndCards) {
     addCard(2, 3);
     int16_t numbers[MAX_CARDS] = {};
     ASSERT_EQ(FindPCICard(numbers), 3);
-    EXPECT_EQ(accesses(), kEmptyScan + 8 * kPerDevice + 3 * kPerCardNumber);
+    EXPECT_EQ(accesses(), kEmptyScanAccesses + 8 * kPerDeviceAccesses + 3 * kEepromReadAccesses);
     EXPECT_EQ(pauseCount(), 3U);
+    EXPECT_EQ(pausedFor(), std::chrono::milliseconds(3)) << "a millisecond per card number read";
     EXPECT_EQ(numbers[0], 1);
     EXPECT_EQ(numbers[1], 2);
     EXPECT_EQ(numbers[2], 3);
@@ -83,7 +80,7 @@ TEST_F(ScanTest, TableHoldsNineCardsAndLaterOnesCostNoEepromRead) {
     ASSERT_EQ(FindPCICard(numbers), 9);
     EXPECT_EQ(numbers[8], 9);
     EXPECT_EQ(numbers[MAX_CARDS], 99) << "nothing written beyond MAX_CARDS";
-    EXPECT_EQ(accesses(), kEmptyScan + 10 * kPerDevice + 9 * kPerCardNumber);
+    EXPECT_EQ(accesses(), kEmptyScanAccesses + 10 * kPerDeviceAccesses + 9 * kEepromReadAccesses);
     uint16_t base = 0, irq = 0;
     EXPECT_EQ(GetIOBaseByCardNo(10, &base, &irq), 0);
     EXPECT_EQ(GetIOBaseByOrder(9, &base, &irq), 0);
@@ -151,7 +148,7 @@ TEST_F(ScanTest, AllZeroFilterReadsTheEepromOfEveryDeviceWithIoBars) {
     const PCIID anything{0, 0, 0, 0};
     int16_t numbers[MAX_CARDS] = {};
     ASSERT_EQ(FindPCICard_0(&anything, numbers), 3);
-    EXPECT_EQ(accesses(), kEmptyScan + 3 * kPerDevice + 3 * kPerCardNumber);
+    EXPECT_EQ(accesses(), kEmptyScanAccesses + 3 * kPerDeviceAccesses + 3 * kEepromReadAccesses);
     EXPECT_EQ(numbers[0], -1) << "nothing answers at BAR1 + 0x50: every DO sample reads high";
 }
 

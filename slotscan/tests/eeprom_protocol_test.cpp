@@ -2,6 +2,7 @@
 #include <eeprom/eeprom.h>
 #include <sys/prctl.h>
 
+#include "support/access_costs.h"
 #include "support/machines.h"
 
 namespace {
@@ -33,7 +34,7 @@ TEST_F(EepromTest, ReadSendsReadCommandForWord38AndCosts106Accesses) {
     uint16_t word = 0;
     slotscan::EepromReadWord(kBase, 0, 0x70, &word);
     EXPECT_EQ(word, 0x1234);
-    EXPECT_EQ(accesses(), 106U);
+    EXPECT_EQ(accesses(), testing_support::kEepromReadAccesses);
     EXPECT_EQ(pauseCount(), 1U);
     ASSERT_EQ(card->eeprom().instructions().size(), 1U);
     EXPECT_EQ(card->eeprom().instructions()[0].op, Op::Read);
@@ -48,6 +49,9 @@ TEST_F(EepromTest, PauseGivesTheCallersTimerSlackBack) {
     slotscan::EepromWriteWord(kBase, 0, 0x70, word);
     EXPECT_EQ(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 123456);
     EXPECT_EQ(pauseCount(), 2U);
+    EXPECT_EQ(testing_support::pausedFor(), slotscan::kWordFetchWait + slotscan::kProgrammingWait);
+    EXPECT_EQ(slotscan::kWordFetchWait + slotscan::kProgrammingWait, std::chrono::milliseconds(2))
+        << "each wait is the part's millisecond";
 }
 
 TEST_F(EepromTest, OddByteAddressReadsTheSameWord) {
@@ -80,7 +84,7 @@ TEST_F(EepromTest, WriteStoresOnlyItsWordAndKeepsOtherCntrlBits) {
     EXPECT_EQ(card->resetOrReloadWrites(), 0U);
     EXPECT_EQ(pauseCount(), 1U);
     // EWEN, WRITE, ready poll (7 busy reads and the ready one), EWDS.
-    EXPECT_EQ(accesses(), 185U + 8U);
+    EXPECT_EQ(accesses(), testing_support::kEepromWriteAccesses + 8U);
     const auto& log = card->eeprom().instructions();
     ASSERT_EQ(log.size(), 3U);
     EXPECT_EQ(log[0].op, Op::Ewen);
@@ -120,7 +124,7 @@ TEST_F(StuckEepromTest, NeverReadyWriteGivesUpAfter10000Polls) {
     resetCounts();
     slotscan::EepromWriteWord(0xE000, 0, 0x70, 2);
     // The count includes the EWDS cycle, which a part still programming ignores.
-    EXPECT_EQ(accesses(), 185U + 10000U);
+    EXPECT_EQ(accesses(), testing_support::kEepromWriteAccesses + 10000U);
     EXPECT_EQ(pauseCount(), 1U);
     EXPECT_EQ(c.cntrl() & 0x0F000000U, 0U);
 }

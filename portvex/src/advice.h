@@ -1,0 +1,26 @@
+// What the backends tell a user whose port accesses were refused, written once: the
+// consequence of kernel lockdown, and what to do about missing permission.
+#pragma once
+
+#include <string>
+
+namespace portvex::advice {
+
+// Where the kernel refuses a backend for lockdown, and how to end it.
+std::string lockedDown(const std::string& mode);
+inline constexpr const char* kEndLockdown =
+    "until lockdown is off (on most machines, by turning Secure Boot off)";
+
+// For a user who may not use a device's resourceN file.
+inline constexpr const char* kJoinGroup =
+    "add your user to the portvex group (see the Portvex README) or run as root";
+
+// For a user of the ioperm backend, which needs root.
+inline constexpr const char* kUseKernelFiles =
+    "unset PORTVEX to use the kernel's PCI files, which need no root (see the Portvex README "
+    "for the portvex group)";
+
+// What a refused access does.
+inline constexpr const char* kLostAccesses = "those ports read as 0xFFFFFFFF and writes to them are dropped";
+
+}  // namespace portvex::advice

@@ -1,9 +1,5 @@
-"""Shared set-up: every test runs on the simulated PC, on a copy of tests/racks/lab.toml.
-
-The port layer picks its backend once per process, so PORTVEX is set here, before any
-test touches the package. Tests that need another machine or another environment run a
-script in a child process (run_python).
-"""
+"""Every test runs on the simulated PC: this process on a copy of racks/lab.toml (the port
+layer picks its machine once per process), other machines in child processes."""
 
 from __future__ import annotations
 
@@ -13,28 +9,23 @@ import subprocess
 import sys
 import tempfile
 import tomllib
-from collections.abc import Iterator
 from pathlib import Path
-from typing import Any, NamedTuple
-
-import pytest
+from typing import NamedTuple
 
 RACKS = Path(__file__).parent / "racks"
 DEFAULT_IDS = (0x9050, 0x10B5)  # device, vendor: the library's own filter
-_work = Path(tempfile.mkdtemp(prefix="slotscan-python-tests-"))
+_work = tempfile.mkdtemp(prefix="slotscan-python-tests-")
 
 
-def copy_rack(folder: Path, rack: Path = RACKS / "lab.toml") -> Path:
-    """A copy of a rack in folder (EEPROM images are written beside it)."""
-    return Path(shutil.copy(rack, folder))
+def copy_rack(folder: Path | str, rack: Path = RACKS / "lab.toml") -> Path:
+    return Path(shutil.copy(rack, folder))  # EEPROM images are written beside the copy
 
 
-def pytest_configure(config: pytest.Config) -> None:
+def pytest_configure() -> None:
     os.environ["PORTVEX"] = f"sim:{copy_rack(_work)}"
-    os.environ.pop("PORTVEX_TRACE", None)
 
 
-def pytest_unconfigure(config: pytest.Config) -> None:
+def pytest_unconfigure() -> None:
     shutil.rmtree(_work, ignore_errors=True)
 
 
@@ -46,29 +37,16 @@ class Expected(NamedTuple):
 
 
 def rack_cards(ids: tuple[int, ...] = DEFAULT_IDS, rack: Path = RACKS / "lab.toml") -> list[Expected]:
-    """The cards of a rack that match ids (device, vendor, subsystem, subsystem vendor;
-    0 matches any), in slot order, as the rack file gives them. The test racks keep every
-    card where the library's scan sees it (buses 0-3, function 0, BAR1 and BAR4 in I/O)."""
-    with open(rack, "rb") as f:
-        contents: dict[str, Any] = tomllib.load(f)
-    found = []
-    for card in sorted(contents["card"], key=lambda c: c["slot"]):
-        own = (card.get("device", 0x9050), card.get("vendor", 0x10B5),
-               card.get("subsystem", 0), card.get("subsystem_vendor", 0))
-        if all(want in (0, have) for want, have in zip(ids, own)):
-            found.append(card)
-    return [Expected(c.get("card_no", 0xFFFF) & 0xFFFF, i, c["bar4"] & ~3, c["irq"])
+    """The rack file's cards matching ids (0 matches any) in slot order. The test racks put
+    every card where the library's scan sees it."""
+    cards = sorted(tomllib.loads(rack.read_text())["card"], key=lambda c: c["slot"])
+    own = [(c.get("device", 0x9050), c.get("vendor", 0x10B5), c.get("subsystem", 0),
+            c.get("subsystem_vendor", 0)) for c in cards]
+    found = [c for c, o in zip(cards, own) if all(w in (0, h) for w, h in zip(ids, o))]
+    return [Expected(c.get("card_no", -1) & 0xFFFF, i, c["bar4"] & ~3, c["irq"])
             for i, c in enumerate(found)]
 
 
 def run_python(code: str, env: dict[str, str]) -> subprocess.CompletedProcess[str]:
-    """Run code in a fresh interpreter with the environment changed by env."""
-    full = {**os.environ, **env}
-    return subprocess.run([sys.executable, "-c", code], env=full, capture_output=True,
-                          text=True, timeout=120)
-
-
-@pytest.fixture
-def fresh_rack(tmp_path: Path) -> Iterator[Path]:
-    """A private copy of the test rack, for a child process."""
-    yield copy_rack(tmp_path)
+    return subprocess.run([sys.executable, "-c", code], env={**os.environ, **env},
+                          capture_output=True, text=True, timeout=120)

@@ -1,5 +1,5 @@
-"""The example script through each way the package reaches a script: the build tree,
-an install prefix, and pip. Runs under ctest, which names the build tree."""
+"""The example script through each way the package reaches scripts: the build tree, an
+install prefix, pip. Needs the build tree, which ctest names."""
 
 from __future__ import annotations
 
@@ -7,61 +7,42 @@ import os
 import shutil
 import subprocess
 import sys
-from collections.abc import Callable
 from pathlib import Path
 
 import pytest
 from conftest import copy_rack, rack_cards
 
 SOURCE = Path(__file__).resolve().parents[2]
-EXAMPLE = SOURCE / "examples" / "python" / "find_card.py"
 RACK3 = SOURCE / "examples" / "racks" / "rack3.toml"
-BUILD = os.environ.get("SLOTSCAN_BUILD_DIR")
-if BUILD is None:
+if "SLOTSCAN_BUILD_DIR" not in os.environ:
     pytest.skip("needs SLOTSCAN_BUILD_DIR (set by ctest)", allow_module_level=True)
-BUILD_DIR = Path(BUILD).resolve()
-# Puts the package somewhere; gives the folder for PYTHONPATH and the environment needed.
-Place = Callable[[Path], tuple[Path, dict[str, str]]]
+BUILD = Path(os.environ["SLOTSCAN_BUILD_DIR"]).resolve()
+LIBS = {"SLOTSCAN_LIBRARY": str(BUILD / "lib/libslotscan.so.1"),
+        "PORTVEX_LIBRARY": str(BUILD / "lib/libportvex.so.1")}
 
 
-def build_tree(tmp: Path) -> tuple[Path, dict[str, str]]:
-    return BUILD_DIR / "python", {}
+def run(*command: str | Path) -> None:
+    subprocess.run(command, check=True, capture_output=True)
 
 
-def install_prefix(tmp: Path) -> tuple[Path, dict[str, str]]:
-    subprocess.run(["cmake", "--install", str(BUILD_DIR), "--prefix", str(tmp / "prefix")],
-                   check=True, capture_output=True)
-    return tmp / "prefix" / os.environ["SLOTSCAN_INSTALLED_PYTHON_DIR"], {}
-
-
-def pip_target(tmp: Path) -> tuple[Path, dict[str, str]]:
-    if subprocess.run([sys.executable, "-m", "pip", "--version"], capture_output=True).returncode:
-        pytest.skip(f"{sys.executable} has no pip (Debian: python3-pip)")
-    # From a copy: setuptools leaves build/ and *.egg-info beside the project file.
-    project = tmp / "project"
-    shutil.copytree(SOURCE / "python", project, ignore=shutil.ignore_patterns(
-        "tests", "build", "*.egg-info", "__pycache__"))
-    subprocess.run([sys.executable, "-m", "pip", "install", "--quiet", "--no-build-isolation",
-                    "--no-index", "--no-deps", "--target", str(tmp / "site"), str(project)],
-                   check=True, capture_output=True, cwd=tmp)
-    # A pip install records no library folder: the environment names the libraries.
-    return tmp / "site", {"SLOTSCAN_LIBRARY": str(BUILD_DIR / "lib" / "libslotscan.so.1"),
-                          "PORTVEX_LIBRARY": str(BUILD_DIR / "lib" / "libportvex.so.1")}
-
-
-@pytest.mark.parametrize("place", [build_tree, install_prefix, pip_target])
-def test_example_finds_card_2_and_reads_a_register(place: Place, tmp_path: Path) -> None:
-    site, env = place(tmp_path)
+@pytest.mark.parametrize("place", ["build tree", "install prefix", "pip"])
+def test_example_finds_card_2_and_reads_a_register(place: str, tmp_path: Path) -> None:
+    env = {k: v for k, v in os.environ.items() if k not in [*LIBS, "LD_LIBRARY_PATH"]}
+    site = BUILD / "python"
+    if place == "install prefix":
+        run("cmake", "--install", BUILD, "--prefix", tmp_path / "prefix")
+        site = tmp_path / "prefix" / os.environ["SLOTSCAN_INSTALLED_PYTHON_DIR"]
+    elif place == "pip":  # from a copy: setuptools writes build/ and *.egg-info beside it
+        shutil.copytree(SOURCE / "python", tmp_path / "project",
+                        ignore=shutil.ignore_patterns("tests", "build", "*.egg-info"))
+        run(sys.executable, "-m", "pip", "install", "-q", "--no-build-isolation", "--no-index",
+            "--no-deps", "--target", tmp_path / "site", tmp_path / "project")
+        site, env = tmp_path / "site", {**env, **LIBS}  # pip records no library folder
     assert (site / "slotscan" / "py.typed").is_file()
-    rack = copy_rack(tmp_path, RACK3)
-    clean = {k: v for k, v in os.environ.items()
-             if k not in ("LD_LIBRARY_PATH", "SLOTSCAN_LIBRARY", "PORTVEX_LIBRARY")}
-    done = subprocess.run([sys.executable, str(EXAMPLE)], capture_output=True, text=True,
-                          env={**clean, **env, "PYTHONPATH": str(site),
-                               "PORTVEX": f"sim:{rack}"}, cwd=tmp_path, timeout=120)
-    assert done.returncode == 0, done.stderr
-    card = rack_cards(rack=RACK3)[1]
-    assert f"Card 2: index {card.index}, I/O base {card.io_base:#06x}, IRQ {card.irq}" \
-        in done.stdout
-    assert f"Register at {card.io_base:#06x}" in done.stdout
-    assert f"Cards in table order: {[c.number for c in rack_cards(rack=RACK3)]}" in done.stdout
+    env.update(PYTHONPATH=str(site), PORTVEX=f"sim:{copy_rack(tmp_path, RACK3)}")
+    done = subprocess.run([sys.executable, SOURCE / "examples/python/find_card.py"],
+                          env=env, capture_output=True, text=True, timeout=120)
+    cards = rack_cards(rack=RACK3)
+    assert f"Cards in table order: {[c.number for c in cards]}" in done.stdout, done.stderr
+    assert (f"Card 2: index {cards[1].index}, I/O base {cards[1].io_base:#06x}, "
+            f"IRQ {cards[1].irq}\nRegister at {cards[1].io_base:#06x}") in done.stdout

@@ -1,37 +1,30 @@
-"""Threads that share the package get only right answers: its lock serialises the calls."""
+"""Threads sharing the package get only right answers: its lock serialises the calls."""
 
 from __future__ import annotations
 
 import threading
+from dataclasses import astuple
 from pathlib import Path
 
-from conftest import rack_cards, run_python
+from conftest import copy_rack, rack_cards, run_python
 
 import slotscan
-from slotscan import PCIID
 
-OTHER_IDS = PCIID(0x5678, 0x1234)
-ROUNDS = 40
+OTHER = slotscan.PCIID(0x5678, 0x1234)
 
 
-def wrong_answers(rounds: int = ROUNDS) -> int:
-    """Two threads look cards up at once, through different filters; count wrong answers."""
-    first = slotscan.Card(*rack_cards()[0])
-    others = [e.number for e in rack_cards((OTHER_IDS.device, OTHER_IDS.vendor))]
-    wrong = [0, 0]
-    start = threading.Barrier(2)
+def wrong_answers(rounds: int = 40) -> int:
+    """Two threads look cards up at once through different filters; counts wrong answers."""
+    first, others = slotscan.Card(*rack_cards()[0]), [e.number for e in rack_cards(astuple(OTHER))]
+    checks = [lambda: slotscan.find(first.number) != first,
+              lambda: slotscan.cards(OTHER) != others]
+    wrong, start = [0, 0], threading.Barrier(2)
 
-    def by_number() -> None:
+    def hammer(i: int) -> None:
         start.wait()
-        for _ in range(rounds):
-            wrong[0] += slotscan.find(first.number) != first
+        wrong[i] = sum(checks[i]() for _ in range(rounds))
 
-    def by_filter() -> None:
-        start.wait()
-        for _ in range(rounds):
-            wrong[1] += slotscan.cards(OTHER_IDS) != others
-
-    threads = [threading.Thread(target=by_number), threading.Thread(target=by_filter)]
+    threads = [threading.Thread(target=hammer, args=(i,)) for i in (0, 1)]
     for t in threads:
         t.start()
     for t in threads:
@@ -39,18 +32,12 @@ def wrong_answers(rounds: int = ROUNDS) -> int:
     return sum(wrong)
 
 
-def test_two_threads_get_only_right_answers() -> None:
+def test_two_threads_get_only_right_answers(tmp_path: Path) -> None:
     assert wrong_answers() == 0
-
-
-def test_without_the_lock_the_same_threads_get_wrong_answers(fresh_rack: Path) -> None:
-    # The control for the test above: the very same load with the lock taken out, in a
-    # child process with a rack of its own, since the C library is then left in disorder.
-    script = ("import contextlib, sys, slotscan\n"
-              f"sys.path.insert(0, {str(Path(__file__).parent)!r})\n"
-              "import test_threads\n"
-              "slotscan._lock = contextlib.nullcontext()\n"
+    # The control: the same load with the lock taken out, in a child process on a rack of
+    # its own (the C library is left in disorder), gets wrong answers.
+    script = (f"import contextlib, sys; sys.path.insert(0, {str(Path(__file__).parent)!r})\n"
+              "import slotscan, test_threads; slotscan._lock = contextlib.nullcontext()\n"
               "print(test_threads.wrong_answers())\n")
-    done = run_python(script, {"PORTVEX": f"sim:{fresh_rack}"})
-    assert done.returncode == 0, done.stderr
-    assert int(done.stdout) > 0
+    done = run_python(script, {"PORTVEX": f"sim:{copy_rack(tmp_path)}"})
+    assert int(done.stdout or 0) > 0, done.stderr

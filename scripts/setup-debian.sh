@@ -7,7 +7,8 @@ packages="cmake g++ make pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev
   libtomlplusplus-dev nlohmann-json3-dev libcli11-dev libfmt-dev help2man
   qt6-base-dev fonts-arphic-gkai00mp fonts-arphic-ukai xvfb xauth desktop-file-utils
-  qemu-system-x86 busybox-static cpio pciutils"
+  qemu-system-x86 busybox-static cpio pciutils
+  python3 python3-pytest mypy python3-pip python3-setuptools python3-wheel"
 
 missing=""
 for p in $packages; do

@@ -5,8 +5,9 @@
 #include <fmt/format.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
-#include <thread>
+#include <chrono>
 
 #include "image_file.h"
 #include "simpc/limits.h"
@@ -84,7 +85,7 @@ Lock::Lock(const fs::path& lockFile, Mode mode, std::chrono::milliseconds wait) 
                                  lockFile.string(), std::chrono::duration<double>(wait).count());
             return;
         }
-        std::this_thread::sleep_for(pause);
+        ::Sleep(static_cast<DWORD>(pause.count()));
         pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
     handle_ = reinterpret_cast<intptr_t>(h.release());

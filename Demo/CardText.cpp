@@ -1,5 +1,6 @@
 #include "CardText.h"
 
+#include <QRegularExpression>
 #include <limits>
 
 namespace CardText {
@@ -22,10 +23,12 @@ CardNumber parseCardNumber(const QString& text) {
     // Qt converts in the C locale: ASCII digits after an optional sign, nothing else.
     bool isNumber = false;
     const qlonglong wide = trimmed.toLongLong(&isNumber, 10);
-    if (!isNumber) {
+    // A whole number too long for 64 bits is out of range too, not something else.
+    static const QRegularExpression wholeNumber(QStringLiteral("\\A[+-]?[0-9]+\\z"));
+    if (!isNumber && !wholeNumber.match(trimmed).hasMatch()) {
         return {0, QStringLiteral("\"%1\" is not a card number.\n\n").arg(text) + rangeHint()};
     }
-    if (wide < kLowest || wide > kHighest) {
+    if (!isNumber || wide < kLowest || wide > kHighest) {
         return {0, QStringLiteral("%1 is outside the range of card numbers.\n\n").arg(trimmed) +
                        rangeHint()};
     }
@@ -36,6 +39,8 @@ QString formatIOBase(std::uint16_t ioBase) {
     return QString::number(ioBase, 16).toUpper() + QLatin1Char('H');
 }
 
-QString formatIrq(std::uint16_t irq) { return QString::number(irq); }
+QString formatIrq(std::uint16_t irq) {
+    return QString::number(irq);
+}
 
 }  // namespace CardText

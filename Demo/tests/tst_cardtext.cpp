@@ -60,6 +60,21 @@ private slots:
                  qPrintable(number.problem));
     }
 
+    void callsEveryWholeNumberOutsideTheRangeOutOfRange_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one above the highest") << "32768";
+        QTest::newRow("one below the lowest") << "-32769";
+        QTest::newRow("20 digits") << "99999999999999999999";
+        QTest::newRow("20 digits negative") << "-99999999999999999999";
+        QTest::newRow("30 digits with plus and spaces") << " +123456789012345678901234567890 ";
+    }
+    void callsEveryWholeNumberOutsideTheRangeOutOfRange() {
+        QFETCH(QString, text);
+        const CardText::CardNumber number = CardText::parseCardNumber(text);
+        QVERIFY2(number.problem.contains(QLatin1String("outside the range")),
+                 qPrintable(number.problem));
+    }
+
     void formatsIOBaseAsUpperCaseHexWithH_data() {
         QTest::addColumn<int>("ioBase");
         QTest::addColumn<QString>("expected");

@@ -1,7 +1,9 @@
 #include <simpc/machine.h>
 #include <simpc/rack.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <fstream>
 #include <iostream>
@@ -59,9 +61,10 @@ std::unique_ptr<Backend> makeSimulatorBackend(const std::string& rackFile) {
     try {
         machine = simpc::loadRack(rackFile);
     } catch (const std::exception& e) {
-        return makeUnavailableBackend(
-            "sim", std::string(e.what()) + " The simulated PC is not running: mend the file "
-                                           "named above or point PORTVEX=sim: at another rack.");
+        return makeUnavailableBackend("sim",
+                                      std::string(e.what()) +
+                                          " The simulated PC is not running: mend the file "
+                                          "named above or point PORTVEX=sim: at another rack.");
     }
 
     std::string status = "Simulated PC from rack file " + rackFile + ".";
@@ -75,8 +78,12 @@ std::unique_ptr<Backend> makeSimulatorBackend(const std::string& rackFile) {
             if (*traceFile) {
                 trace = traceFile.get();
             } else {
-                status += std::string(" Cannot open trace file ") + tracePath +
-                          "; tracing is off.";
+                // Said once, when the simulated PC starts, and kept in the status for doctor.
+                const std::string problem = std::string("Cannot open trace file ") + tracePath +
+                                            " (PORTVEX_TRACE): " + std::strerror(errno) +
+                                            "; tracing is off.";
+                std::cerr << "portvex: " << problem << '\n';
+                status += " " + problem;
                 traceFile.reset();
             }
         }

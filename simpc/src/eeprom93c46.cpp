@@ -191,7 +191,7 @@ void Eeprom93C46::startProgramming() {
         default:
             return;
     }
-    if (words_ != before && listener_) listener_(words_, touched);
+    if (words_ != before && listener_ && !listener_(words_, touched)) words_ = before;
 }
 
 void Eeprom93C46::record(Instruction::Op op, uint8_t address, uint16_t data) {

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "image_file.h"
+#include "printable.h"
+#include "simpc/limits.h"
 #include "simpc/pci_address.h"
 
 namespace simpc {
@@ -22,10 +24,6 @@ fs::path EepromStore::lockPath() const {
     return p;
 }
 
-bool EepromStore::changedOnDisk() const {
-    return !(image_file::identityOf(image_) == loaded_);
-}
-
 bool EepromStore::fail(std::string message) {
     lastError_ = std::move(message);
     return false;
@@ -33,7 +31,7 @@ bool EepromStore::fail(std::string message) {
 
 EepromStore::Image EepromStore::parse(const std::string& text, const std::string& source) {
     auto corrupt = [&](const std::string& why) {
-        return StoreError(fmt::format("EEPROM image {} is corrupt: {}", source, why));
+        return StoreError(printable(fmt::format("EEPROM image {} is corrupt: {}", source, why)));
     };
     nlohmann::json doc;
     try {
@@ -83,22 +81,38 @@ std::string EepromStore::serialise(const Image& image) {
 }
 
 EepromStore::Image EepromStore::load() {
-    Lock lock(lockPath(), Lock::Mode::Shared);
+    loaded_.reset();
+    failedRead_.clear();
+    if (auto image = reload()) return *image;
+    return {};
+}
+
+std::optional<EepromStore::Image> EepromStore::reload() {
+    auto failure = [&](const std::string& why) {
+        lastError_ = fmt::format("cannot read EEPROM image {}: {}", image_.string(), why);
+        return StoreError(lastError_);
+    };
+    Lock lock(lockPath(), Lock::Mode::Shared, kLockWait);
+    if (lock.busy()) throw failure(lock.error());
     std::string text, error;
-    detail::FileIdentity identity;
-    switch (image_file::readWhole(image_, text, identity, error)) {
+    switch (image_file::readWhole(image_, text, error)) {
         case ReadResult::Missing:
-            loaded_ = {};
-            return {};
+            failedRead_.clear();
+            if (!loaded_) return std::nullopt;
+            loaded_.reset();
+            return Image{};
         case ReadResult::Failed:
-            // Remembered anyway, so that a bad file is reported once, not at every scan.
-            loaded_ = image_file::identityOf(image_);
-            lastError_ = error;
-            throw StoreError(error);
+            // Remembered, so that a file that cannot be read is reported once, not at every
+            // scan.
+            if (error == failedRead_) return std::nullopt;
+            failedRead_ = error;
+            throw failure(error);
         case ReadResult::Ok:
             break;
     }
-    loaded_ = identity;
+    failedRead_.clear();
+    if (loaded_ == text) return std::nullopt;
+    loaded_ = text;
     try {
         return parse(text, image_.string());
     } catch (const StoreError& e) {
@@ -107,22 +121,36 @@ EepromStore::Image EepromStore::load() {
     }
 }
 
+void EepromStore::removeStaleTemporaries() const {
+    // Only a writer holding the lock makes temporary files, so those found under the lock
+    // were left by one that was killed.
+    const fs::path folder = image_.parent_path().empty() ? fs::path(".") : image_.parent_path();
+    const std::string prefix = image_.filename().string() + image_file::tempSuffix();
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().filename().string().rfind(prefix, 0) == 0) {
+            std::error_code ignored;  // the next save tries again
+            fs::remove(it->path(), ignored);
+        }
+    }
+}
+
 bool EepromStore::save(const std::string& slot, const EepromWords& words, uint64_t touched) {
     auto failure = [&](const std::string& why) {
         return fail(fmt::format("cannot save EEPROM image {}: {}", image_.string(), why));
     };
-    Lock lock(lockPath(), Lock::Mode::Exclusive);
+    Lock lock(lockPath(), Lock::Mode::Exclusive, kLockWait);
     if (!lock.held()) return failure(lock.error());
+    removeStaleTemporaries();
 
     // Another process may have changed other words since this one loaded the image.
     Image image;
     std::string text, error;
-    detail::FileIdentity identity;
-    switch (image_file::readWhole(image_, text, identity, error)) {
+    switch (image_file::readWhole(image_, text, error)) {
         case ReadResult::Missing:
             break;
         case ReadResult::Failed:
-            return fail(error + "; not saving");
+            return failure(fmt::format("cannot read it: {}", error));
         case ReadResult::Ok:
             try {
                 image = parse(text, image_.string());

@@ -2,13 +2,19 @@
 #include <fmt/format.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
 #include <vector>
 
 #include "image_file.h"
+#include "simpc/limits.h"
 
 namespace simpc::image_file {
 
@@ -33,16 +39,15 @@ class Fd {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
   private:
     int fd_;
 };
-
-FileIdentity identityFrom(const struct stat& st) {
-    return FileIdentity{true, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                        static_cast<uint64_t>(st.st_size),
-                        int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
-}
 
 bool writeAll(int fd, const std::string& text) {
     const char* p = text.data();
@@ -57,60 +62,103 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
+const char* kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a plain file";
+}
+
+// The processes /proc/locks shows holding a lock on the open file `fd`, for the message of a
+// waiter; empty where that cannot be known.
+std::string holders(int fd) {
+    struct stat st {};
+    std::ifstream locks("/proc/locks");
+    if (::fstat(fd, &st) != 0 || !locks) return {};
+    const std::string file =
+        fmt::format("{:02x}:{:02x}:{}", major(st.st_dev), minor(st.st_dev), st.st_ino);
+    std::string pids;
+    // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; waiters have "->" after the number.
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string number, type, advisory, access, pid, where;
+        fields >> number >> type >> advisory >> access >> pid >> where;
+        if (type == "->" || where != file || pid == "-1" || pid == "0") continue;
+        pids += (pids.empty() ? "" : ", ") + pid;
+    }
+    return pids;
+}
+
 }  // namespace
 
-Lock::Lock(const fs::path& lockFile, Mode mode) {
-    int fd = mode == Mode::Shared ? ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC)
-                                  : ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error_ = fmt::format("cannot open lock file {}: {}", lockFile.string(), errnoText());
+Lock::Lock(const fs::path& lockFile, Mode mode, std::chrono::milliseconds wait) {
+    Fd fd(mode == Mode::Shared ? ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC)
+                               : ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd) {
+        if (mode == Mode::Exclusive) {
+            error_ = fmt::format("cannot open lock file {}: {}", lockFile.string(), errnoText());
+        }
         return;
     }
-    int op = mode == Mode::Shared ? LOCK_SH : LOCK_EX;
-    while (::flock(fd, op) != 0) {
-        if (errno != EINTR) {
+    const int op = (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    auto pause = std::chrono::milliseconds(1);
+    while (::flock(fd.get(), op) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) {
             error_ = fmt::format("cannot lock {}: {}", lockFile.string(), errnoText());
-            ::close(fd);
             return;
         }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            const std::string pids = holders(fd.get());
+            busy_ = true;
+            error_ = fmt::format("lock file {} is held by {} (waited {} s)", lockFile.string(),
+                                 pids.empty() ? "another process" : "process " + pids,
+                                 std::chrono::duration<double>(wait).count());
+            return;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
-    handle_ = fd;
+    handle_ = fd.release();  // kept open: closing releases the flock
 }
 
 Lock::~Lock() {
-    if (held()) ::close(static_cast<int>(handle_));  // closing releases the flock
+    if (held()) ::close(static_cast<int>(handle_));
 }
 
-ReadResult readWhole(const fs::path& file, std::string& text, FileIdentity& identity,
-                     std::string& error) {
-    auto failed = [&] {
-        error = fmt::format("cannot read EEPROM image {}: {}", file.string(), errnoText());
+ReadResult readWhole(const fs::path& file, std::string& text, std::string& error) {
+    auto failed = [&](std::string why) {
+        error = std::move(why);
         return ReadResult::Failed;
     };
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) return errno == ENOENT ? ReadResult::Missing : failed();
+    // Non-blocking, so that opening a FIFO does not wait for a writer.
+    Fd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) return errno == ENOENT ? ReadResult::Missing : failed(errnoText());
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return failed();
-    identity = identityFrom(st);
+    if (::fstat(fd.get(), &st) != 0) return failed(errnoText());
+    if (!S_ISREG(st.st_mode)) return failed(fmt::format("it is {}", kindOf(st.st_mode)));
+    auto tooLarge = [&] {
+        return failed(fmt::format("it is larger than the limit of {} bytes", kMaxFileBytes));
+    };
+    if (static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes) return tooLarge();
     text.clear();
     char buffer[16384];
     for (;;) {
         ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n == 0) return ReadResult::Ok;
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return failed();
+        if (n < 0) return failed(errnoText());
         text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > kMaxFileBytes) return tooLarge();  // grew while being read
     }
-}
-
-FileIdentity identityOf(const fs::path& file) {
-    struct stat st {};
-    return ::stat(file.c_str(), &st) == 0 ? identityFrom(st) : FileIdentity{};
 }
 
 bool replace(const fs::path& file, const std::string& text, std::string& error) {
     fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-    std::string name = file.string() + ".XXXXXX";
+    std::string name = file.string() + tempSuffix() + "XXXXXX";
     std::vector<char> temp(name.begin(), name.end());
     temp.push_back('\0');
     Fd out(::mkostemp(temp.data(), O_CLOEXEC));
@@ -129,15 +177,13 @@ bool replace(const fs::path& file, const std::string& text, std::string& error) 
     if (!writeAll(out.get(), text)) return abandon("write");
     if (::fchmod(out.get(), mode) != 0) return abandon("chmod");
     if (::fsync(out.get()) != 0) return abandon("fsync");
-    out.reset();
+    if (::close(out.release()) != 0) return abandon("close");
     if (::rename(temp.data(), file.c_str()) != 0) return abandon("rename");
 
-    // The rename is durable once the folder is; some file systems cannot sync a folder.
+    // From here every reader sees the new image, so the save counts as done. The rename
+    // survives a power cut once the folder is synced; some file systems cannot sync one.
     Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir || (::fsync(dir.get()) != 0 && errno != EINVAL)) {
-        error = fmt::format("saved, but syncing {} failed: {}", folder.string(), errnoText());
-        return false;
-    }
+    if (dir) ::fsync(dir.get());
     return true;
 }
 

@@ -225,8 +225,8 @@ void Machine::traceAccess(Clock::time_point start, char kind, uint32_t port, uin
 void Machine::attachStore(std::unique_ptr<EepromStore> store) {
     EepromStore::Image image = store ? store->load() : EepromStore::Image{};
     store_ = std::move(store);
-    applyImage(image);
     for (Plx9050Card* card : cards()) watchCard(*card);
+    applyImage(image);
 }
 
 std::string Machine::storeError() const {
@@ -234,25 +234,33 @@ std::string Machine::storeError() const {
 }
 
 void Machine::applyImage(const EepromStore::Image& image) {
+    // A card the image does not list has the contents its rack gives it.
     for (Plx9050Card* card : cards()) {
-        auto it = image.find(formatSlot(card->address()));
-        if (it != image.end()) card->eeprom().setWords(it->second);
+        const std::string slot = formatSlot(card->address());
+        auto it = image.find(slot);
+        if (it != image.end()) {
+            card->eeprom().setWords(it->second);
+        } else if (auto initial = rackContents_.find(slot); initial != rackContents_.end()) {
+            card->eeprom().setWords(initial->second);
+        }
     }
 }
 
 void Machine::watchCard(Plx9050Card& card) {
     std::string slot = formatSlot(card.address());
+    rackContents_.try_emplace(slot, card.eeprom().words());
     card.eeprom().onChange([this, slot](const EepromWords& words, uint64_t touched) {
-        if (store_ && !store_->save(slot, words, touched)) {
-            std::cerr << "simpc: " << store_->lastError() << '\n';
-        }
+        if (!store_ || store_->save(slot, words, touched)) return true;
+        std::cerr << "simpc: " << store_->lastError() << "; the EEPROM of card " << slot
+                  << " keeps its old contents\n";
+        return false;
     });
 }
 
 void Machine::configScanStarted() {
-    if (!store_ || !store_->changedOnDisk()) return;
+    if (!store_) return;
     try {
-        applyImage(store_->load());
+        if (auto image = store_->reload()) applyImage(*image);
     } catch (const StoreError& e) {
         std::cerr << "simpc: " << e.what() << '\n';
     }

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "printable.h"
+
 namespace simpc {
 
 std::string formatSlot(PciAddress a) {
@@ -13,17 +15,20 @@ std::string formatSlot(PciAddress a) {
 
 namespace {
 
+// The message quotes the text, which may come from a file with any bytes in it.
+[[noreturn]] void refuse(const std::string& message) {
+    throw std::invalid_argument(printable(message));
+}
+
 unsigned hexField(std::string_view text, std::string_view whole, const char* what, unsigned max) {
     unsigned value = 0;
     const auto* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value, 16);
     if (text.empty() || ec != std::errc{} || ptr != end) {
-        throw std::invalid_argument(
-            fmt::format("slot '{}': {} '{}' is not a hex number", whole, what, text));
+        refuse(fmt::format("slot '{}': {} '{}' is not a hex number", whole, what, text));
     }
     if (value > max) {
-        throw std::invalid_argument(
-            fmt::format("slot '{}': {} must be 0-{:x}, got {:x}", whole, what, max, value));
+        refuse(fmt::format("slot '{}': {} must be 0-{:x}, got {:x}", whole, what, max, value));
     }
     return value;
 }
@@ -35,20 +40,18 @@ PciAddress parseSlot(std::string_view text) {
     auto firstColon = rest.find(':');
     auto lastColon = rest.rfind(':');
     if (firstColon == std::string_view::npos) {
-        throw std::invalid_argument(
-            fmt::format("slot '{}' is not of the form bus:device.function, e.g. 00:0a.0", text));
+        refuse(fmt::format("slot '{}' is not of the form bus:device.function, e.g. 00:0a.0", text));
     }
     if (firstColon != lastColon) {
         if (hexField(rest.substr(0, firstColon), text, "domain", 0xFFFF) != 0) {
-            throw std::invalid_argument(fmt::format("slot '{}': only domain 0000 exists", text));
+            refuse(fmt::format("slot '{}': only domain 0000 exists", text));
         }
         rest = rest.substr(firstColon + 1);
     }
     auto colon = rest.find(':');
     auto dot = rest.find('.', colon);
     if (dot == std::string_view::npos) {
-        throw std::invalid_argument(
-            fmt::format("slot '{}' is not of the form bus:device.function, e.g. 00:0a.0", text));
+        refuse(fmt::format("slot '{}' is not of the form bus:device.function, e.g. 00:0a.0", text));
     }
     PciAddress a;
     a.bus = static_cast<uint8_t>(hexField(rest.substr(0, colon), text, "bus", 0xFF));

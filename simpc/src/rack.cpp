@@ -7,13 +7,16 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <span>
-#include <sstream>
 #include <string_view>
 #include <vector>
+
+#include "image_file.h"
+#include "nesting.h"
+#include "printable.h"
+#include "simpc/limits.h"
 
 namespace simpc {
 
@@ -121,11 +124,11 @@ class RackReader {
 
     [[noreturn]] void fail(const toml::source_region& where, const std::string& what) const {
         if (where.begin.line == 0) fail(what);
-        throw RackError(
-            fmt::format("{}:{}:{}: {}", name_, where.begin.line, where.begin.column, what));
+        throw RackError(printable(
+            fmt::format("{}:{}:{}: {}", name_, where.begin.line, where.begin.column, what)));
     }
     [[noreturn]] void fail(const std::string& what) const {
-        throw RackError(fmt::format("{}: {}", name_, what));
+        throw RackError(printable(fmt::format("{}: {}", name_, what)));
     }
 
     toml::table parse() const;
@@ -154,15 +157,22 @@ class RackReader {
 };
 
 toml::table RackReader::parse() const {
-    std::error_code ec;
-    if (fs::is_directory(file_, ec)) fail("cannot read rack file: it is a folder");
-    std::ifstream in(file_, std::ios::binary);
-    if (!in) fail(fmt::format("cannot read rack file: {}", std::strerror(errno)));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) fail("cannot read rack file: read error");
+    std::string text, error;
+    switch (image_file::readWhole(file_, text, error)) {
+        case image_file::ReadResult::Missing:
+            fail(fmt::format("cannot read rack file: {}", std::strerror(ENOENT)));
+        case image_file::ReadResult::Failed:
+            fail(fmt::format("cannot read rack file: {}", error));
+        case image_file::ReadResult::Ok:
+            break;
+    }
+    if (auto line = lineNestedDeeperThan(text, kMaxRackNesting)) {
+        throw RackError(
+            fmt::format("{}:{}: nested too deep (more than {} levels of tables, keys and arrays)",
+                        printable(name_), *line, kMaxRackNesting));
+    }
     try {
-        return toml::parse(text.str(), name_);
+        return toml::parse(text, name_);
     } catch (const toml::parse_error& e) {
         fail(e.source(), fmt::format("not valid TOML: {}", e.description()));
     }

@@ -1,9 +1,15 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <functional>
 #include <random>
 
 #include "test_support.h"
 
 namespace simpc {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Loads an example rack from a private copy, so its image lands in the scratch folder.
 std::unique_ptr<Machine> loadExample(const test::ScratchDir& dir, const std::string& name) {
@@ -79,6 +85,14 @@ eeprom = [1, 2, 3]
     EXPECT_EQ(cards[1]->eeprom().word(2), 3);
 }
 
+// "what" of a parameter, as a test name.
+template <class Param>
+std::string caseName(const ::testing::TestParamInfo<Param>& info) {
+    std::string name = info.param.what;
+    for (char& ch : name) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    return name;
+}
+
 struct BadRack {
     const char* what;
     std::string text;
@@ -133,11 +147,117 @@ INSTANTIATE_TEST_SUITE_P(
         BadRack{"eeprom index", kCard + "eeprom = { 0x40 = 1 }\n", {":4:", "0x40"}},
         BadRack{"card_no vs eeprom", kCard + "eeprom = { 0x38 = 1 }\ncard_no = 2\n", {":5:"}},
         BadRack{"card as table", "[card]\nslot = \"00:0a.0\"\n", {"[[card]]"}}),
-    [](const auto& param) {
-        std::string name = param.param.what;
-        for (char& ch : name) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-        return name;
-    });
+    caseName<BadRack>);
+
+// Nesting the TOML parser would recurse through until the stack runs out.
+std::string deep(const std::string& open, const std::string& middle, const std::string& close) {
+    std::string text = "description = \"deep\"\n\n";
+    for (int i = 0; i < 50000; ++i) text += open;
+    text += middle;
+    for (int i = 0; i < 50000; ++i) text += close;
+    return text + "\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NestedTooDeep, RackErrors,
+    ::testing::Values(
+        BadRack{"dotted key", deep("a.", "b = 1", ""), {":3: nested too deep"}},
+        BadRack{"table header", deep("[", "x", "]"), {":3: nested too deep"}},
+        BadRack{"dotted header", "[" + deep("a.", "b]", ""), {":3: nested too deep"}},
+        BadRack{"arrays", "x = " + deep("[", "1", "]"), {":3: nested too deep"}},
+        BadRack{"inline tables", "x = " + deep("{a=", "1", "}"), {":3: nested too deep"}}),
+    caseName<BadRack>);
+
+// A NUL quoted from the rack must not end the message.
+INSTANTIATE_TEST_SUITE_P(
+    ControlCharacters, RackErrors,
+    ::testing::Values(BadRack{"nul in key", "\"na\\u0000me\" = 1\n", {"'na\\x00me'", "known keys"}},
+                      BadRack{"nul in slot",
+                              "[[card]]\nslot = \"00:0a\\u0000.0\"\nbar1 = 1\n",
+                              {"'00:0a\\x00.0'", "is not a hex number"}}),
+    caseName<BadRack>);
+
+// Rack files and images that are no plain file of a sensible size, or cannot be read.
+struct Unreadable {
+    const char* what;
+    // Sets the case up in the folder; gives the rack to load and the file to be named.
+    std::function<std::pair<fs::path, fs::path>(const test::ScratchDir&)> make;
+    const char* reason;
+};
+void PrintTo(const Unreadable& input, std::ostream* out) {
+    *out << input.what;
+}
+
+fs::path fifo(const test::ScratchDir& dir, const char* name) {
+    const fs::path path = dir.path() / name;
+    if (::mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+    return path;
+}
+
+std::pair<fs::path, fs::path> imageAt(const test::ScratchDir& dir, const fs::path& image) {
+    return {dir.write("r.toml", "eeprom_image = \"" + image.string() + "\"\n" + kCard),
+            image.is_absolute() ? image : dir.path() / image};
+}
+
+class UnreadableInputs : public ::testing::TestWithParam<Unreadable> {};
+
+TEST_P(UnreadableInputs, AreRefusedAtOnceNamingTheFile) {
+    test::ScratchDir dir;
+    const auto [rack, named] = GetParam().make(dir);
+    const fs::path report = dir.path() / "report.txt";
+    // In a child, so that a read that blocks or never ends fails the test instead of hanging.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(5);
+        try {
+            loadRack(rack);
+        } catch (const std::exception& e) {
+            std::ofstream(report) << e.what();
+            ::_exit(0);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not refused: " << status;
+    const std::string message = test::slurp(report);
+    EXPECT_NE(message.find(named.string()), std::string::npos) << message;
+    EXPECT_NE(message.find(GetParam().reason), std::string::npos) << message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnreadableInputs,
+    ::testing::Values(
+        Unreadable{"fifo rack",
+                   [](const test::ScratchDir& d) {
+                       auto f = fifo(d, "r.toml");
+                       return std::pair{f, f};
+                   },
+                   "a FIFO"},
+        Unreadable{"endless rack",
+                   [](auto&) {
+                       return std::pair{fs::path("/dev/zero"), fs::path("/dev/zero")};
+                   },
+                   "a character device"},
+        Unreadable{"oversized rack",
+                   [](const test::ScratchDir& d) {
+                       auto f = d.write("r.toml", kCard);
+                       fs::resize_file(f, kMaxFileBytes + 1);
+                       return std::pair{f, f};
+                   },
+                   "larger than the limit"},
+        Unreadable{"read error on rack",
+                   [](auto&) {
+                       return std::pair{fs::path("/proc/self/mem"), fs::path("/proc/self/mem")};
+                   },
+                   "cannot read rack file"},
+        Unreadable{"fifo image",
+                   [](const test::ScratchDir& d) { return imageAt(d, fifo(d, "i.json")); },
+                   "a FIFO"},
+        Unreadable{"endless image",
+                   [](const test::ScratchDir& d) { return imageAt(d, "/dev/urandom"); },
+                   "a character device"}),
+    caseName<Unreadable>);
 
 TEST(RackFile, MissingFileIsARackError) {
     test::ScratchDir dir;

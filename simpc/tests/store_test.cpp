@@ -1,8 +1,12 @@
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <functional>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "test_support.h"
@@ -83,9 +87,10 @@ TEST(EepromStore, CorruptImageIsReportedAndNeverOverwritten) {
     } catch (const StoreError& e) {
         EXPECT_NE(std::string(e.what()).find(image.string()), std::string::npos) << e.what();
     }
-    // A machine loaded before the damage keeps working but does not save over it.
+    // A machine loaded before the damage keeps working but does not save over it, so the
+    // card keeps its old number.
     program(*m, kFirst, 0x38, 9);
-    EXPECT_EQ(word(*m, kFirst, 0x38), 9);
+    EXPECT_EQ(word(*m, kFirst, 0x38), 1);
     EXPECT_NE(m->storeError().find(image.string()), std::string::npos) << m->storeError();
     EXPECT_EQ(test::slurp(image), garbage);
 
@@ -99,7 +104,7 @@ TEST(EepromStore, UnwritableImageIsReportedNotFatal) {
     auto m =
         loadRack(dir.write("r.toml", std::string("eeprom_image = \"no/dir/i.json\"\n") + kRack));
     program(*m, kFirst, 0x38, 5);
-    EXPECT_EQ(word(*m, kFirst, 0x38), 5);
+    EXPECT_EQ(word(*m, kFirst, 0x38), 1) << "a write that cannot be saved did not happen";
     EXPECT_NE(m->storeError().find("no/dir/i.json"), std::string::npos) << m->storeError();
 }
 
@@ -151,6 +156,65 @@ TEST(EepromStore, KilledWriterNeverLeavesATornImage) {
         }
     }
     EXPECT_TRUE(fs::exists(image));
+}
+
+// Saves killed half-way, while writing their temporary file (a file size limit kills the
+// writer with SIGXFSZ there), leave nothing behind once the next save has run.
+TEST(EepromStore, SavesKilledHalfWayLeaveNoTemporaryFiles) {
+    test::ScratchDir dir;
+    auto rack = dir.write("r.toml", kRack);
+    for (int round = 0; round < 3; ++round) {
+        pid_t child = spawn([&rack] {
+            const rlimit small{64, 64}, none{0, 0};
+            ::setrlimit(RLIMIT_CORE, &none);
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            program(*loadRack(rack), kFirst, 0x38, 7);
+        });
+        const int status = waitFor(child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    }
+    ASSERT_GT(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2)
+        << "the killed saves left nothing to clear up";
+
+    auto m = loadRack(rack);
+    program(*m, kSecond, 0x38, 8);
+    ASSERT_EQ(m->storeError(), "");
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"r.toml", "r.eeprom.json", "r.eeprom.json.lock"}));
+}
+
+// A scan sees the image as it is on disk: gone (the rack's own numbers again), or rewritten
+// in place by another program that kept its size and times.
+TEST(EepromStore, EveryScanSeesTheImageAsItIsNow) {
+    test::ScratchDir dir;
+    auto rack = dir.write("r.toml", kRack);
+    auto image = dir.path() / "r.eeprom.json";
+    auto reader = loadRack(rack);
+    auto scannedNumber = [&] {
+        test::configRead(*reader, kSecond, 0);
+        test::configRead(*reader, {0, 0, 0}, 0);
+        return word(*reader, kSecond, 0x38);
+    };
+    program(*loadRack(rack), kSecond, 0x38, 42);
+    ASSERT_EQ(scannedNumber(), 42);
+
+    fs::remove(image);
+    EXPECT_EQ(scannedNumber(), 2) << "deleting the image gives back the rack's numbers";
+
+    program(*loadRack(rack), kSecond, 0x38, 42);
+    ASSERT_EQ(scannedNumber(), 42);
+    struct stat before {};
+    ASSERT_EQ(::stat(image.c_str(), &before), 0);
+    std::string text = test::slurp(image);
+    const auto at = text.find(",42,");
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, 4, ",43,");
+    std::ofstream(image, std::ios::binary | std::ios::in | std::ios::out) << text;
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, image.c_str(), times, 0), 0);
+    EXPECT_EQ(scannedNumber(), 43) << "a rewrite keeping size and times is still seen";
 }
 
 }  // namespace

@@ -40,9 +40,10 @@ class SIMPC_API Eeprom93C46 {
         bool operator==(const Instruction&) const = default;
     };
 
-    // Called after a programming cycle changed memory: all words, and a mask of the word
-    // indexes the instruction addressed (bit n = word n).
-    using ChangeListener = std::function<void(const EepromWords& words, uint64_t touched)>;
+    // Called when a programming cycle changes memory: all words, and a mask of the word
+    // indexes the instruction addressed (bit n = word n). Returns whether the change is kept;
+    // when it is not, memory keeps its old contents, as if the cycle wrote nothing.
+    using ChangeListener = std::function<bool(const EepromWords& words, uint64_t touched)>;
 
     // The log keeps at most this many instructions; later ones are only counted.
     static constexpr size_t kMaxLog = size_t{1} << 20;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -11,17 +12,8 @@
 
 namespace simpc {
 
-namespace detail {
-// Enough of a file's metadata to notice that it was replaced or changed.
-struct FileIdentity {
-    bool exists = false;
-    uint64_t device = 0, inode = 0, size = 0;
-    int64_t mtimeNs = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-}  // namespace detail
-
-// The image cannot be read or is not a valid image. The message names the file.
+// The image cannot be read, is not a valid image, or its lock stayed held by another process
+// for longer than kLockWait. The message names the file.
 struct SIMPC_API StoreError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -30,7 +22,8 @@ struct SIMPC_API StoreError : std::runtime_error {
 //   { "00:0a.0": [64 words], ... }
 // Writers serialise on an flock of "<image>.lock" (the image itself is replaced by rename,
 // so it cannot carry the lock), re-read the image, change only the words they touched,
-// and replace the file atomically. Readers take the lock shared.
+// and replace the file atomically. Readers take the lock shared. Nobody waits longer than
+// kLockWait (limits.h) for the lock.
 class SIMPC_API EepromStore {
   public:
     using Image = std::map<std::string, EepromWords>;  // slot ("bb:dd.f") -> words
@@ -41,14 +34,17 @@ class SIMPC_API EepromStore {
     std::filesystem::path lockPath() const;
 
     // Reads the image; empty when the file does not exist. Throws StoreError when it cannot be
-    // read or is malformed. Remembers the file's identity for changedOnDisk().
+    // read or is malformed.
     Image load();
-    // The file was replaced, changed, created or removed since the last load().
-    bool changedOnDisk() const;
+    // Reads the file again: the image when it differs from what load() or reload() last read
+    // (removed, created or changed in any way), nothing when it is the same. Throws
+    // StoreError like load(), once for each new content of a bad file.
+    std::optional<Image> reload();
 
     // Writes `words` of `slot`, only the indexes set in `touched` if the image already has the
     // card. Returns false and keeps the reason in lastError() on failure; never leaves a
-    // partly written image and never overwrites an image it cannot parse.
+    // partly written image and never overwrites an image it cannot parse. Removes the
+    // temporary files of saves that were killed half-way.
     bool save(const std::string& slot, const EepromWords& words, uint64_t touched);
 
     const std::string& lastError() const { return lastError_; }
@@ -59,9 +55,11 @@ class SIMPC_API EepromStore {
 
   private:
     bool fail(std::string message);
+    void removeStaleTemporaries() const;
 
     std::filesystem::path image_;
-    detail::FileIdentity loaded_;
+    std::optional<std::string> loaded_;  // text last read; nothing when the file was missing
+    std::string failedRead_;             // why the file last could not be read
     std::string lastError_;
 };
 

@@ -68,7 +68,10 @@ class SIMPC_API Machine {
     void setTrace(std::ostream* out);
 
     // Loads the image over the cards' contents (throws StoreError) and saves every later
-    // change of a card's EEPROM through the store.
+    // change of a card's EEPROM through the store; a change the store cannot save is undone.
+    // Each configuration scan (0xCF8 pointed at register 0 of 00:00.0 after anywhere else)
+    // reads the image again, so the cards hold what it holds at that moment, or their rack
+    // contents when it is gone.
     void attachStore(std::unique_ptr<EepromStore> store);
     EepromStore* store() { return store_.get(); }
     // Last problem the store reported, empty if none.
@@ -110,6 +113,7 @@ class SIMPC_API Machine {
     bool haveLastAccess_ = false;
 
     std::unique_ptr<EepromStore> store_;
+    std::map<std::string, EepromWords> rackContents_;  // slot -> contents before any image
 };
 
 }  // namespace simpc

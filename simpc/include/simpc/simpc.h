@@ -4,6 +4,7 @@
 #include "simpc/eeprom93c46.h"
 #include "simpc/eeprom_store.h"
 #include "simpc/generic_device.h"
+#include "simpc/limits.h"
 #include "simpc/machine.h"
 #include "simpc/pci_address.h"
 #include "simpc/plx9050_card.h"

@@ -1,9 +1,10 @@
-// The four commands. Each writes its result to `out`, its complaints to `err`, and returns
-// the exit status (exit_codes.h).
+// The four commands. Each writes its result to `out` (with --json, to `document` instead),
+// its complaints to `err`, and returns the exit status (exit_codes.h).
 #pragma once
 
 #include <slotscan.h>
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 
@@ -12,6 +13,7 @@ namespace cardnum {
 struct Streams {
     std::ostream& out;
     std::ostream& err;
+    nlohmann::ordered_json* document = nullptr;  // set exactly when --json was given
 };
 
 struct CommonOptions {

@@ -27,7 +27,7 @@ void report(const CommonOptions& options, const Observation* seen,
                                       : nlohmann::ordered_json(nullptr)},
             {"healthy", findings.empty()},
             {"findings", list}};
-        printJson(io.out, json);
+        *io.document = std::move(json);
         return;
     }
     fmt::print(io.out, "Port access (backend {}): {}\n", portvex_backend(), portvex_status());

@@ -21,7 +21,7 @@ int runFind(const CommonOptions& options, long number, Streams io) {
             json["card"] = toJson(found->card);
             json["carriers"] = found->carriers;
         }
-        printJson(io.out, json);
+        *io.document = std::move(json);
     } else if (found) {
         printLookup(io.out, *found);
     }

@@ -10,7 +10,7 @@ int runList(const CommonOptions& options, Streams io) {
     if (!havePortAccess(io.err)) return kNoPortAccess;
     const auto cards = scanCards(options.filter);
     if (options.json) {
-        printJson(io.out, cardListJson(options.filter, cards));
+        *io.document = cardListJson(options.filter, cards);
     } else {
         printCardList(io.out, options.filter, cards);
     }

@@ -1,6 +1,8 @@
 // What cardnum's exit status means; the manual page and the README list the same codes.
 #pragma once
 
+#include <string_view>
+
 namespace cardnum {
 
 enum ExitCode : int {
@@ -8,6 +10,16 @@ enum ExitCode : int {
     kNotFound = 1,      // no such card, renumbering refused or not confirmed, doctor found problems
     kUsage = 2,         // bad command line
     kNoPortAccess = 3,  // the port layer reaches no machine
+    kOutputFailed = 4,  // the result could not be written to standard output
+};
+
+// What each status means, for --help and for the error member of --json output.
+inline constexpr std::string_view kExitMeanings[] = {
+    "done",
+    "no such card, renumbering refused or not confirmed, or doctor found problems",
+    "bad command line",
+    "no port access",
+    "standard output could not be written",
 };
 
 }  // namespace cardnum

@@ -1,20 +1,35 @@
 // cardnum: list, find and renumber cards by the card number kept in their EEPROM, and
 // explain why a card is not found.
+#include <fmt/format.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string_view>
 
 #include "card_number.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "id_filter.h"
+#include "json_output.h"
 
 namespace {
 
-constexpr const char* kExitCodes =
-    "Exit status: 0 done; 1 no such card, renumbering refused or not confirmed, or doctor "
-    "found problems; 2 bad command line; 3 no port access.\n"
-    "The port layer is chosen with PORTVEX (PORTVEX=sim:RACK.toml runs on a simulated PC).";
+std::string helpFooter() {
+    std::string text = "Exit status:";
+    for (std::size_t status = 0; status < std::size(cardnum::kExitMeanings); ++status) {
+        text +=
+            fmt::format("{} {} {}", status == 0 ? "" : ";", status, cardnum::kExitMeanings[status]);
+    }
+    return text +
+           ".\nThe port layer is chosen with PORTVEX (PORTVEX=sim:RACK.toml runs on a simulated "
+           "PC).";
+}
 
 struct Arguments {
     std::string id;
@@ -40,16 +55,17 @@ std::string failureMessage(const CLI::App*, const CLI::Error& e) {
     return std::string("cardnum: ") + e.what() + "\nRun 'cardnum --help' for more information.\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) try {
+// Parses the command line and runs the command. With --json, `json` is set, the command's
+// result goes to `document` and its complaints to `complaints`.
+int run(int argc, char** argv, bool& json, nlohmann::ordered_json& document,
+        std::ostringstream& complaints) {
     CLI::App app{
         "List, find and renumber cards by the card number kept in their EEPROM, and "
         "explain why a card is not found.",
         "cardnum"};
     app.set_version_flag("--version", "cardnum " CARDNUM_VERSION);
     app.require_subcommand(0, 1);
-    app.footer(kExitCodes);
+    app.footer(helpFooter());
     app.failure_message(failureMessage);
 
     Arguments args;
@@ -101,24 +117,77 @@ int main(int argc, char** argv) try {
     } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        app.exit(e);
+        // The flag is counted as it is met, before the line is found wrong elsewhere.
+        json = list->count("--json") + find->count("--json") + doctor->count("--json") > 0;
+        app.exit(e, std::cout, json ? complaints : std::cerr);
         return cardnum::kUsage;
     }
+    json = args.json;
+    std::ostream& err = json ? static_cast<std::ostream&>(complaints) : std::cerr;
 
     if (app.get_subcommands().empty()) {
-        std::cerr << failureMessage(&app,
-                                    CLI::RequiredError("A command (list, find, set or doctor)"));
+        err << failureMessage(&app, CLI::RequiredError("A command (list, find, set or doctor)"));
         return cardnum::kUsage;
     }
 
-    const cardnum::CommonOptions common{
-        args.id.empty() ? cardnum::defaultFilter() : *cardnum::parseIdFilter(args.id), args.json};
-    const cardnum::Streams io{std::cout, std::cerr};
-    if (list->parsed()) return cardnum::runList(common, io);
-    if (find->parsed()) return cardnum::runFind(common, args.number, io);
-    if (set->parsed()) return cardnum::runSet(common.filter, args.set, io);
-    return cardnum::runDoctor(common, io);
-} catch (const std::exception& e) {
-    std::cerr << "cardnum: " << e.what() << '\n';
-    return cardnum::kNotFound;
+    try {
+        const cardnum::CommonOptions common{
+            args.id.empty() ? cardnum::defaultFilter() : *cardnum::parseIdFilter(args.id),
+            args.json};
+        const cardnum::Streams io{std::cout, err, json ? &document : nullptr};
+        if (list->parsed()) return cardnum::runList(common, io);
+        if (find->parsed()) return cardnum::runFind(common, args.number, io);
+        if (set->parsed()) return cardnum::runSet(common.filter, args.set, io);
+        return cardnum::runDoctor(common, io);
+    } catch (const std::exception& e) {
+        err << "cardnum: " << e.what() << '\n';
+        return cardnum::kNotFound;
+    }
+}
+
+// The reason of a --json error member: what cardnum said on standard error, or else what
+// the status means.
+std::string reasonFor(int status, const std::string& complaints) {
+    constexpr std::string_view kPrefix = "cardnum: ";
+    std::string reason;
+    std::istringstream lines(complaints);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(kPrefix, 0) != 0) continue;
+        reason += (reason.empty() ? "" : "\n") + line.substr(kPrefix.size());
+    }
+    if (!reason.empty() || status < 0 || status >= std::ssize(cardnum::kExitMeanings))
+        return reason;
+    return std::string(cardnum::kExitMeanings[status]);
+}
+
+// Standard output is written through a buffer: a full disk or a closed pipe shows only when
+// it is flushed. Reports that, and turns success into kOutputFailed.
+int finishStandardOutput(int status) {
+    std::cout.flush();
+    errno = 0;
+    const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0 ||
+                        std::fclose(stdout) != 0;
+    if (!failed) return status;
+    const int error = errno;
+    std::cerr << "cardnum: cannot write standard output: "
+              << (error != 0 ? std::strerror(error) : "write error") << '\n';
+    return status == cardnum::kDone ? cardnum::kOutputFailed : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool json = false;
+    nlohmann::ordered_json document = nlohmann::ordered_json::object();
+    std::ostringstream complaints;
+    const int status = run(argc, argv, json, document, complaints);
+    if (json) {
+        std::cerr << complaints.str();
+        if (status != cardnum::kDone) {
+            document["error"] = {{"reason", reasonFor(status, complaints.str())},
+                                 {"exit_status", status}};
+        }
+        cardnum::printJson(std::cout, document);
+    }
+    return finishStandardOutput(status);
 }

@@ -67,8 +67,9 @@ std::string Workspace::rack(const std::string& name) {
 }
 
 Run Workspace::cardnum(const std::string& portvex, const std::vector<std::string>& args,
-                       const std::vector<std::string>& extraEnvironment) const {
-    const fs::path outFile = dir_ / "stdout.txt";
+                       const std::vector<std::string>& extraEnvironment,
+                       const fs::path& stdoutTo) const {
+    const fs::path outFile = stdoutTo.empty() ? dir_ / "stdout.txt" : stdoutTo;
     const fs::path errFile = dir_ / "stderr.txt";
 
     std::vector<std::string> argv{CARDNUM_BINARY};
@@ -97,7 +98,7 @@ Run Workspace::cardnum(const std::string& portvex, const std::vector<std::string
     }
     Run run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = readFile(outFile);
+    if (stdoutTo.empty()) run.out = readFile(outFile);
     run.err = readFile(errFile);
     return run;
 }

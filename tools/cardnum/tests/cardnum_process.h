@@ -34,9 +34,11 @@ class Workspace {
     std::string rack(const std::string& name);
 
     // Runs cardnum with PORTVEX set to `portvex` (never unset: no run may reach hardware),
-    // and with `extraEnvironment` entries ("NAME=value") added.
+    // and with `extraEnvironment` entries ("NAME=value") added. Standard output goes to
+    // `stdoutTo` when it is given (Run::out is then empty).
     Run cardnum(const std::string& portvex, const std::vector<std::string>& args,
-                const std::vector<std::string>& extraEnvironment = {}) const;
+                const std::vector<std::string>& extraEnvironment = {},
+                const std::filesystem::path& stdoutTo = {}) const;
 
     const std::filesystem::path& dir() const { return dir_; }
 

@@ -1,5 +1,11 @@
 // Listing the cards and finding one by its number.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
 
 #include "cardnum_process.h"
 
@@ -143,6 +149,104 @@ TEST(BundledRack, ListAndFindOnTheThreeCardRack) {
     EXPECT_EQ(numbersOf(list.json()), (std::vector<int>{1, 2, 3}));
     const auto find = ws.cardnum(rack, {"find", "2"});
     EXPECT_EQ(find.exitCode, 0) << find;
+}
+
+// PORTVEX_TRACE naming a file that cannot be written is said once, whatever the command.
+TEST(Trace, UnwritableTraceFileIsSaidOnce) {
+    Workspace ws;
+    const auto rack = ws.rack("three.toml");
+    const std::string trace = (ws.dir() / "no-such-folder" / "trace.log").string();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list"}, {"find", "1"}, {"set", "--index", "0", "4"}}) {
+        const auto run = ws.cardnum(rack, args, {"PORTVEX_TRACE=" + trace});
+        EXPECT_EQ(run.exitCode, 0) << run;
+        const auto first = run.err.find(trace);
+        EXPECT_NE(first, std::string::npos) << run;
+        EXPECT_EQ(run.err.find(trace, first + 1), std::string::npos) << run;
+    }
+}
+
+// --json prints exactly one object in every outcome, with an error member on failure.
+struct JsonCase {
+    const char* what;
+    std::string rack;  // a test rack, "none", or "broken" for a rack that is not TOML
+    std::vector<std::string> args;
+    int exitCode;
+    std::string reason;  // part of error.reason
+};
+void PrintTo(const JsonCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+class JsonOutcomes : public ::testing::TestWithParam<JsonCase> {};
+
+TEST_P(JsonOutcomes, AreOneObjectWithTheErrorOnFailure) {
+    const JsonCase& c = GetParam();
+    Workspace ws;
+    std::string portvex = c.rack;
+    if (c.rack == "broken") {
+        std::ofstream(ws.dir() / "broken.toml") << "[[card]\n";
+        portvex = "sim:" + (ws.dir() / "broken.toml").string();
+    } else if (c.rack != "none") {
+        portvex = ws.rack(c.rack);
+    }
+    const auto run = ws.cardnum(portvex, c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run;
+    json doc;
+    ASSERT_NO_THROW(doc = run.json()) << run;
+    ASSERT_TRUE(doc.is_object()) << run;
+    if (c.exitCode == 0) {
+        EXPECT_FALSE(doc.contains("error")) << run;
+        return;
+    }
+    ASSERT_TRUE(doc.contains("error")) << run;
+    EXPECT_EQ(doc.at("error").at("exit_status"), c.exitCode) << run;
+    EXPECT_NE(doc.at("error").at("reason").get<std::string>().find(c.reason), std::string::npos)
+        << run;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, JsonOutcomes,
+    ::testing::Values(
+        JsonCase{"ListWithoutPorts", "none", {"list", "--json"}, 3, "no port access"},
+        JsonCase{"FindWithoutPorts", "none", {"find", "1", "--json"}, 3, "no port access"},
+        JsonCase{"ListOnBrokenRack", "broken", {"list", "--json"}, 3, "broken.toml:1"},
+        JsonCase{"FindOnBrokenRack", "broken", {"find", "1", "--json"}, 3, "broken.toml:1"},
+        JsonCase{"DoctorOnBrokenRack", "broken", {"doctor", "--json"}, 3, "no port access"},
+        JsonCase{"NoSuchCard", "three.toml", {"find", "9", "--json"}, 1, "no card numbered 9"},
+        JsonCase{"BadNumber", "three.toml", {"find", "x", "--json"}, 2, "NUMBER"},
+        JsonCase{"Listed", "three.toml", {"list", "--json"}, 0, ""}),
+    [](const auto& param) { return std::string(param.param.what); });
+
+// While another process holds the image lock, a command waits a bounded time, then says
+// which lock file is held and by which process, and exits 3.
+TEST(ImageLock, HeldLockEndsTheWaitNamingFileAndHolder) {
+    Workspace ws;
+    const auto rack = ws.rack("three.toml");
+    const auto lockFile = ws.dir() / "three.eeprom.json.lock";
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const auto started = std::chrono::steady_clock::now();
+    const auto run = ws.cardnum(rack, {"list"});
+    const auto waited = std::chrono::steady_clock::now() - started;
+    ::close(fd);
+    EXPECT_EQ(run.exitCode, 3) << run;
+    EXPECT_NE(run.err.find(lockFile.string()), std::string::npos) << run;
+    EXPECT_NE(run.err.find("process " + std::to_string(::getpid())), std::string::npos) << run;
+    EXPECT_LT(waited, std::chrono::seconds(60));
+}
+
+// A result that cannot be written is an error, as with any command that prints.
+TEST(Output, WriteErrorOnStandardOutputIsReported) {
+    Workspace ws;
+    const auto rack = ws.rack("three.toml");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list"}, {"list", "--json"}, {"find", "1"}}) {
+        const auto run = ws.cardnum(rack, args, {}, "/dev/full");
+        EXPECT_EQ(run.exitCode, 4) << args[0] << '\n' << run;
+        EXPECT_NE(run.err.find("cannot write standard output"), std::string::npos) << run;
+    }
 }
 
 }  // namespace

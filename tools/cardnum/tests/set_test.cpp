@@ -2,6 +2,10 @@
 // writes the card does not keep leave an exit status of 1.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "cardnum_process.h"
 
 namespace {
@@ -141,5 +145,46 @@ TEST_F(Set, NewCardsAreNumberedCheckedAndFoundByNumber) {
         EXPECT_NE(found.out.find("I/O base " + ioBase), std::string::npos) << found;
     }
 }
+
+// A renumbering the simulated PC cannot save did not happen: status 1, the reason names the
+// file, and the card keeps its number, in this process and the next.
+struct SaveFault {
+    const char* what;
+    std::string firstLine;       // put before three.toml
+    std::string folderInTheWay;  // made where the simulated PC needs a file
+    std::string named;           // what the message must name, in the workspace
+};
+void PrintTo(const SaveFault& fault, std::ostream* out) {
+    *out << fault.what;
+}
+
+class UnsavedRenumbering : public ::testing::TestWithParam<SaveFault> {};
+
+TEST_P(UnsavedRenumbering, ExitsOneNamingTheFileAndKeepsTheOldNumber) {
+    Workspace ws;
+    std::stringstream three;
+    three << std::ifstream(std::string(CARDNUM_TEST_RACKS) + "/three.toml").rdbuf();
+    const auto rackFile = ws.dir() / "three.toml";
+    std::ofstream(rackFile) << GetParam().firstLine << '\n' << three.str();
+    if (!GetParam().folderInTheWay.empty()) {
+        std::filesystem::create_directories(ws.dir() / GetParam().folderInTheWay);
+    }
+    const std::string rack = "sim:" + rackFile.string();
+
+    const auto run = ws.cardnum(rack, {"set", "--card", "2", "7"});
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_NE(run.err.find((ws.dir() / GetParam().named).string()), std::string::npos) << run;
+    EXPECT_NE(run.err.find("still reads 2"), std::string::npos) << run;
+    EXPECT_EQ(ws.cardnum(rack, {"find", "2"}).exitCode, 0);
+    EXPECT_EQ(ws.cardnum(rack, {"find", "7"}).exitCode, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, UnsavedRenumbering,
+    ::testing::Values(SaveFault{"ImageFolderMissing", "eeprom_image = \"gone/three.json\"", "",
+                                "gone/three.json"},
+                      SaveFault{"LockFileIsAFolder", "", "three.eeprom.json.lock",
+                                "three.eeprom.json.lock"}),
+    [](const auto& param) { return std::string(param.param.what); });
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
-
 #include <limits>
 
 #include "CardText.h"

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QWidget>
-
 #include <array>
 
 #include "ModuleSlotscanDef.h"
@@ -15,12 +14,12 @@ class QPushButton;
 class FrmPciRead final : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // slotscanLibraryFile is what the library is loaded by at the first Read.
     explicit FrmPciRead(QString slotscanLibraryFile = ModuleSlotscanDef::defaultLibraryFile(),
                         QWidget* parent = nullptr);
 
-private:
+  private:
     void createControls();
     void placeControls();
     void readCard();

@@ -1,11 +1,9 @@
 #include "ModuleSlotscanDef.h"
 
+#include <dlfcn.h>
 #include <slotscan.h>
 
 #include <QFile>
-
-#include <dlfcn.h>
-
 #include <type_traits>
 
 namespace ModuleSlotscanDef {
@@ -19,9 +17,13 @@ QString loaderReason() {
 
 }  // namespace
 
-QString defaultLibraryFile() { return QStringLiteral("libslotscan.so.1"); }
+QString defaultLibraryFile() {
+    return QStringLiteral("libslotscan.so.1");
+}
 
-void SlotscanLibrary::Unloader::operator()(void* handle) const { dlclose(handle); }
+void SlotscanLibrary::Unloader::operator()(void* handle) const {
+    dlclose(handle);
+}
 
 SlotscanLibrary::SlotscanLibrary(QString libraryFile) : libraryFile_(std::move(libraryFile)) {}
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,7 +20,7 @@ struct CardResources {
 };
 
 class SlotscanLibrary {
-public:
+  public:
     explicit SlotscanLibrary(QString libraryFile = defaultLibraryFile());
     ~SlotscanLibrary();
     SlotscanLibrary(const SlotscanLibrary&) = delete;
@@ -40,7 +39,7 @@ public:
     // Needs a binding. Empty when no card has that number.
     std::optional<CardResources> getIOBaseByCardNo(std::int16_t cardNo) const;
 
-private:
+  private:
     using Function = std::int32_t (*)(std::int32_t, std::uint16_t*, std::uint16_t*);
     struct Unloader {
         void operator()(void* handle) const;

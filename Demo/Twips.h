@@ -17,7 +17,9 @@ struct Rect {
 };
 
 // Each value is rounded on its own, so a control keeps its size wherever it sits.
-inline int toPixels(int twips, double dpi) { return qRound(twips * dpi / kPerInch); }
+inline int toPixels(int twips, double dpi) {
+    return qRound(twips * dpi / kPerInch);
+}
 
 inline QRect toPixels(const Rect& r, double dpiX, double dpiY) {
     return {toPixels(r.left, dpiX), toPixels(r.top, dpiY), toPixels(r.width, dpiX),

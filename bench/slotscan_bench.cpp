@@ -110,7 +110,13 @@ void simulatorSpeed(benchmark::State& state) {
     portvex::useMachine(nullptr);
 }
 
-BENCHMARK(lookupByNumber)->Arg(0)->Arg(1)->Arg(9)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(lookupByNumber)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(9)
+    ->Arg(10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(listCards)->Arg(0)->Arg(1)->Arg(9)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(renumber)->Arg(1)->Arg(9)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(simulatorSpeed)->UseRealTime();

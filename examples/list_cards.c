@@ -3,11 +3,10 @@
  *   PORTVEX=sim:examples/racks/rack3.toml ./list_cards 2
  */
 #include <slotscan.h>
-
 #include <stdio.h>
 #include <stdlib.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     int16_t numbers[MAX_CARDS];
     int32_t count = FindPCICard(numbers);
     printf("%d card(s) found\n", (int)count);

@@ -9,7 +9,7 @@
 #include <QTimer>
 
 class MessageCatcher final : public QObject {
-public:
+  public:
     MessageCatcher() {
         connect(&poll_, &QTimer::timeout, this, &MessageCatcher::answer);
         poll_.start(10);
@@ -18,7 +18,7 @@ public:
     const QStringList& texts() const { return texts_; }
     QList<QMessageBox::Icon> icons() const { return icons_; }
 
-private:
+  private:
     void answer() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible()) return;

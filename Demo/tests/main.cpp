@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <cstdio>
 
 #include "suites.h"
@@ -13,7 +12,9 @@ namespace {
 TestPaths paths;
 }
 
-const TestPaths& testPaths() { return paths; }
+const TestPaths& testPaths() {
+    return paths;
+}
 
 int main(int argc, char* argv[]) {
     QTemporaryDir scratch;

@@ -7,7 +7,7 @@
 class CardTextTest final : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void acceptsDecimalNumbers_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected");
@@ -33,22 +33,37 @@ private slots:
     void refusesOtherTextNamingItAndTheRange_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("named");
-        QTest::newRow("one above the highest") << "32768" << "32768";
-        QTest::newRow("one below the lowest") << "-32769" << "-32769";
-        QTest::newRow("unsigned word") << "65535" << "65535";
-        QTest::newRow("letters") << "abc" << "\"abc\"";
-        QTest::newRow("digits then letters") << "12a" << "\"12a\"";
-        QTest::newRow("inner space") << "1 2" << "\"1 2\"";
-        QTest::newRow("space after sign") << "- 5" << "\"- 5\"";
-        QTest::newRow("fraction") << "1.5" << "\"1.5\"";
-        QTest::newRow("exponent") << "1e3" << "\"1e3\"";
-        QTest::newRow("hexadecimal") << "0x10" << "\"0x10\"";
-        QTest::newRow("group separator") << "1,000" << "\"1,000\"";
+        QTest::newRow("one above the highest") << "32768"
+                                               << "32768";
+        QTest::newRow("one below the lowest") << "-32769"
+                                              << "-32769";
+        QTest::newRow("unsigned word") << "65535"
+                                       << "65535";
+        QTest::newRow("letters") << "abc"
+                                 << "\"abc\"";
+        QTest::newRow("digits then letters") << "12a"
+                                             << "\"12a\"";
+        QTest::newRow("inner space") << "1 2"
+                                     << "\"1 2\"";
+        QTest::newRow("space after sign") << "- 5"
+                                          << "\"- 5\"";
+        QTest::newRow("fraction") << "1.5"
+                                  << "\"1.5\"";
+        QTest::newRow("exponent") << "1e3"
+                                  << "\"1e3\"";
+        QTest::newRow("hexadecimal") << "0x10"
+                                     << "\"0x10\"";
+        QTest::newRow("group separator") << "1,000"
+                                         << "\"1,000\"";
         QTest::newRow("full-width digits") << QString::fromUtf8("１２") << "\"１２\"";
-        QTest::newRow("sign alone") << "-" << "\"-\"";
-        QTest::newRow("beyond 64 bits") << "99999999999999999999" << "99999999999999999999";
-        QTest::newRow("empty") << "" << "empty";
-        QTest::newRow("only spaces") << "   " << "empty";
+        QTest::newRow("sign alone") << "-"
+                                    << "\"-\"";
+        QTest::newRow("beyond 64 bits") << "99999999999999999999"
+                                        << "99999999999999999999";
+        QTest::newRow("empty") << ""
+                               << "empty";
+        QTest::newRow("only spaces") << "   "
+                                     << "empty";
     }
     void refusesOtherTextNamingItAndTheRange() {
         QFETCH(QString, text);

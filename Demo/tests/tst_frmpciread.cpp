@@ -15,7 +15,6 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -28,8 +27,8 @@
 namespace {
 
 // KaiTi faces under the names a font database may report, localised names included.
-const QStringList kKaitiFaces{QStringLiteral("楷体_GB2312"), QStringLiteral("KaiTi"),
-                              QStringLiteral("楷体"),        QStringLiteral("AR PL KaitiM GB"),
+const QStringList kKaitiFaces{QStringLiteral("楷体_GB2312"),    QStringLiteral("KaiTi"),
+                              QStringLiteral("楷体"),           QStringLiteral("AR PL KaitiM GB"),
                               QStringLiteral("文鼎ＰＬ简中楷"), QStringLiteral("AR PL UKai CN")};
 
 // One window and its controls, found by their names, and the messages it showed.
@@ -72,7 +71,9 @@ struct Form {
     MessageCatcher messages;  // answers every message box, so no test can block on one
 };
 
-qint64 traceSize() { return QFileInfo(testPaths().traceFile).size(); }
+qint64 traceSize() {
+    return QFileInfo(testPaths().traceFile).size();
+}
 
 // Copies the built library and the libraries it needs into folder.
 bool copyLibrariesTo(const QString& folder) {
@@ -90,7 +91,7 @@ bool copyLibrariesTo(const QString& folder) {
 class FrmPciReadTest final : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void opensWithTheDesignedTexts() {
         Form form;
         QCOMPARE(form.window.windowTitle(), QStringLiteral("Form1"));
@@ -146,10 +147,10 @@ private slots:
         QVERIFY(form.show());
         // The twips of the design divided by 15, each rounded.
         const QList<std::pair<QWidget*, QRect>> expected{
-            {form.label1(), {12, 7, 300, 24}},     {form.label2(0), {79, 41, 58, 18}},
-            {form.cardNo(), {158, 41, 51, 20}},    {form.label2(1), {74, 82, 77, 18}},
-            {form.ioBase(), {158, 79, 51, 20}},    {form.label2(2), {72, 115, 77, 18}},
-            {form.irq(), {158, 115, 51, 20}},      {form.read(), {50, 154, 80, 25}},
+            {form.label1(), {12, 7, 300, 24}},  {form.label2(0), {79, 41, 58, 18}},
+            {form.cardNo(), {158, 41, 51, 20}}, {form.label2(1), {74, 82, 77, 18}},
+            {form.ioBase(), {158, 79, 51, 20}}, {form.label2(2), {72, 115, 77, 18}},
+            {form.irq(), {158, 115, 51, 20}},   {form.read(), {50, 154, 80, 25}},
             {form.exit(), {175, 154, 80, 25}},
         };
         QCOMPARE(form.window.size(), QSize(331, 210));
@@ -186,15 +187,33 @@ private slots:
         QTest::addColumn<QString>("cardNo");
         QTest::addColumn<QString>("ioBase");
         QTest::addColumn<QString>("irq");
-        QTest::newRow("card 1") << "1" << "300H" << "5";
-        QTest::newRow("minus one is card FFFF") << "-1" << "310H" << "10";
-        QTest::newRow("base with bit 15 set") << "2" << "E800H" << "11";
-        QTest::newRow("base 0") << "3" << "0H" << "9";
-        QTest::newRow("lowest number is card 8000") << "-32768" << "320H" << "7";
-        QTest::newRow("highest number") << "32767" << "330H" << "3";
-        QTest::newRow("spaces and plus sign") << " +1 " << "300H" << "5";
-        QTest::newRow("no card 255") << "255" << "NO" << "NO";
-        QTest::newRow("no card 0") << "0" << "NO" << "NO";
+        QTest::newRow("card 1") << "1"
+                                << "300H"
+                                << "5";
+        QTest::newRow("minus one is card FFFF") << "-1"
+                                                << "310H"
+                                                << "10";
+        QTest::newRow("base with bit 15 set") << "2"
+                                              << "E800H"
+                                              << "11";
+        QTest::newRow("base 0") << "3"
+                                << "0H"
+                                << "9";
+        QTest::newRow("lowest number is card 8000") << "-32768"
+                                                    << "320H"
+                                                    << "7";
+        QTest::newRow("highest number") << "32767"
+                                        << "330H"
+                                        << "3";
+        QTest::newRow("spaces and plus sign") << " +1 "
+                                              << "300H"
+                                              << "5";
+        QTest::newRow("no card 255") << "255"
+                                     << "NO"
+                                     << "NO";
+        QTest::newRow("no card 0") << "0"
+                                   << "NO"
+                                   << "NO";
     }
     void foundCardShowsBaseAndIrq() {
         QFETCH(QString, cardNo);
@@ -237,11 +256,16 @@ private slots:
     void textThatIsNoCardNumberIsReported_data() {
         QTest::addColumn<QString>("cardNo");
         QTest::addColumn<QString>("named");
-        QTest::newRow("empty") << "" << "empty";
-        QTest::newRow("letters") << "abc" << "\"abc\"";
-        QTest::newRow("one above the highest") << "32768" << "32768";
-        QTest::newRow("one below the lowest") << "-32769" << "-32769";
-        QTest::newRow("rich text stays plain") << "<b>7</b>" << "\"<b>7</b>\"";
+        QTest::newRow("empty") << ""
+                               << "empty";
+        QTest::newRow("letters") << "abc"
+                                 << "\"abc\"";
+        QTest::newRow("one above the highest") << "32768"
+                                               << "32768";
+        QTest::newRow("one below the lowest") << "-32769"
+                                              << "-32769";
+        QTest::newRow("rich text stays plain") << "<b>7</b>"
+                                               << "\"<b>7</b>\"";
     }
     void textThatIsNoCardNumberIsReported() {
         QFETCH(QString, cardNo);
@@ -293,7 +317,7 @@ private slots:
         form.readCard(QStringLiteral("1"));
         QCOMPARE(form.messages.texts().size(), 2);
         QVERIFY2(form.messages.texts()[0].contains(library + QLatin1String(" has no function "
-                                                                      "GetIOBaseByCardNo")),
+                                                                           "GetIOBaseByCardNo")),
                  qPrintable(form.messages.texts()[0]));
         QCOMPARE(form.ioBase()->text(), QStringLiteral("无"));
         QCOMPARE(form.irq()->text(), QStringLiteral("无"));
@@ -339,12 +363,14 @@ private slots:
 
     // These two run the application's event loop as the program does and check
     // that it returns.
-    void exitEndsTheProgram() { checkProgramEndsWhen([](Form& form) { form.exit()->click(); }); }
+    void exitEndsTheProgram() {
+        checkProgramEndsWhen([](Form& form) { form.exit()->click(); });
+    }
     void closingTheWindowEndsTheProgram() {
         checkProgramEndsWhen([](Form& form) { form.window.close(); });
     }
 
-private:
+  private:
     template <typename Action>
     void checkProgramEndsWhen(Action action) {
         Form form;

@@ -50,14 +50,14 @@ PORTVEX_API uint32_t PORTVEX_CALL inportdw(uint32_t port);
 PORTVEX_API void PORTVEX_CALL outportdw(uint32_t port, uint32_t value);
 
 /* Name of the active backend: "sim", "none" or the name of a hardware backend. */
-PORTVEX_API const char *portvex_backend(void);
+PORTVEX_API const char* portvex_backend(void);
 /* 1 when port accesses reach a machine, 0 when some or all of them are lost (reads give
  * 0xFFFFFFFF, writes are dropped): no permission, kernel lockdown, no backend. The value
  * can turn to 0 at an access that is refused; the status then says which. */
 PORTVEX_API int portvex_ready(void);
 /* One or two sentences for the user: what the backend reaches, or why it cannot and what
  * to do about it. The text stays valid for the life of the process. */
-PORTVEX_API const char *portvex_status(void);
+PORTVEX_API const char* portvex_status(void);
 
 #ifdef __cplusplus
 }

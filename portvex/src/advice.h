@@ -21,6 +21,7 @@ inline constexpr const char* kUseKernelFiles =
     "for the portvex group)";
 
 // What a refused access does.
-inline constexpr const char* kLostAccesses = "those ports read as 0xFFFFFFFF and writes to them are dropped";
+inline constexpr const char* kLostAccesses =
+    "those ports read as 0xFFFFFFFF and writes to them are dropped";
 
 }  // namespace portvex::advice

@@ -33,7 +33,7 @@ namespace portvex {
 // read and write may be called from any thread, but the library above never overlaps
 // calls. A backend is made once and lives until the process ends.
 class Backend {
-public:
+  public:
     Backend() = default;
     Backend(const Backend&) = delete;
     Backend& operator=(const Backend&) = delete;

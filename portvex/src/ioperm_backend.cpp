@@ -2,6 +2,8 @@
 // belongs to a thread, so each thread is granted the ports it uses, with ioperm() (never
 // iopl(), which opens every port, and never /dev/port, which splits a dword into four
 // byte accesses).
+#include <portio/registers.h>
+
 #include <atomic>
 #include <bitset>
 #include <cerrno>
@@ -9,8 +11,6 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
-
-#include <portio/registers.h>
 
 #include "advice.h"
 #include "backend.h"
@@ -33,16 +33,24 @@ constexpr uint32_t kLastDwordPort = 0xFFFC;  // the last port whose dword stays 
 constexpr uint32_t kDword = 4;
 
 class ProcessorPorts final : public PortInstructions {
-public:
+  public:
 #if defined(PORTVEX_HAVE_PORT_INSTRUCTIONS)
     int grant(uint32_t from, uint32_t count) override {
         return ::ioperm(from, count, 1) == 0 ? 0 : errno;
     }
-    uint32_t in(uint16_t port) override { return ::inl(port); }
-    void out(uint16_t port, uint32_t value) override { ::outl(value, port); }
+    uint32_t in(uint16_t port) override {
+        return ::inl(port);
+    }
+    void out(uint16_t port, uint32_t value) override {
+        ::outl(value, port);
+    }
 #else
-    int grant(uint32_t, uint32_t) override { return ENOSYS; }
-    uint32_t in(uint16_t) override { return kAllOnes; }
+    int grant(uint32_t, uint32_t) override {
+        return ENOSYS;
+    }
+    uint32_t in(uint16_t) override {
+        return kAllOnes;
+    }
     void out(uint16_t, uint32_t) override {}
 #endif
 };
@@ -64,13 +72,14 @@ thread_local ThreadGrants grants;
 std::atomic<uint64_t> lastBackendNumber{0};
 
 class IopermBackend final : public Backend {
-public:
+  public:
     IopermBackend(std::unique_ptr<PortInstructions> cpu, std::string sysfsRoot)
         : cpu_(std::move(cpu)),
           number_(++lastBackendNumber),
           sysfsRoot_(std::move(sysfsRoot)),
-          status_("Real hardware through the processor's port instructions, with the ports "
-                  "granted to each thread by ioperm.") {
+          status_(
+              "Real hardware through the processor's port instructions, with the ports "
+              "granted to each thread by ioperm.") {
         // The backend is made at the first access, in the thread that makes it: try the
         // configuration ports there, so that a refusal is known before any scan starts.
         ThreadGrants& mine = thisThread();
@@ -80,7 +89,8 @@ public:
             refuse(error, kConfigPorts, kConfigPortCount);
             return;
         }
-        for (uint32_t port = kConfigPorts; port + kDword <= kConfigPorts + kConfigPortCount; ++port) {
+        for (uint32_t port = kConfigPorts; port + kDword <= kConfigPorts + kConfigPortCount;
+             ++port) {
             mine.dwordAt.set(port);
         }
     }
@@ -98,7 +108,7 @@ public:
     bool ready() const override { return ready_.load(); }
     const std::string& status() const override { return status_.current(); }
 
-private:
+  private:
     ThreadGrants& thisThread() const {
         if (grants.owner != number_) grants = ThreadGrants{number_, false, {}};
         return grants;

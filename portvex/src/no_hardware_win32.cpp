@@ -18,7 +18,9 @@ std::unique_ptr<Backend> makeSysfsBackend(std::string, std::chrono::steady_clock
     return makeUnavailableBackend("none", kWhy);
 }
 
-std::unique_ptr<PortInstructions> makeProcessorPortInstructions() { return nullptr; }
+std::unique_ptr<PortInstructions> makeProcessorPortInstructions() {
+    return nullptr;
+}
 
 std::unique_ptr<Backend> makeIopermBackend(std::unique_ptr<PortInstructions>, std::string) {
     return makeUnavailableBackend("none", kWhy);

@@ -8,7 +8,7 @@
 namespace portvex {
 
 class PortInstructions {
-public:
+  public:
     PortInstructions() = default;
     PortInstructions(const PortInstructions&) = delete;
     PortInstructions& operator=(const PortInstructions&) = delete;

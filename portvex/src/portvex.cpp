@@ -36,16 +36,24 @@ void useMachine(simpc::Machine* machine) {
 
 extern "C" {
 
-PORTVEX_API uint32_t PORTVEX_CALL inportdw(uint32_t port) { return portvex::active().read(port); }
+PORTVEX_API uint32_t PORTVEX_CALL inportdw(uint32_t port) {
+    return portvex::active().read(port);
+}
 
 PORTVEX_API void PORTVEX_CALL outportdw(uint32_t port, uint32_t value) {
     portvex::active().write(port, value);
 }
 
-PORTVEX_API const char* portvex_backend(void) { return portvex::active().name(); }
+PORTVEX_API const char* portvex_backend(void) {
+    return portvex::active().name();
+}
 
-PORTVEX_API int portvex_ready(void) { return portvex::active().ready() ? 1 : 0; }
+PORTVEX_API int portvex_ready(void) {
+    return portvex::active().ready() ? 1 : 0;
+}
 
-PORTVEX_API const char* portvex_status(void) { return portvex::active().status().c_str(); }
+PORTVEX_API const char* portvex_status(void) {
+    return portvex::active().status().c_str();
+}
 
 }  // extern "C"

@@ -18,8 +18,9 @@ std::unique_ptr<Backend> makeIoperm(std::string_view) {
 
 std::unique_ptr<Backend> makeNone(std::string_view) {
     return makeUnavailableBackend(
-        "none", "PORTVEX=none turns port access off: reads give 0xFFFFFFFF and no card is "
-                "found. Unset PORTVEX for real hardware, or set PORTVEX=sim:/path/to/rack.toml.");
+        "none",
+        "PORTVEX=none turns port access off: reads give 0xFFFFFFFF and no card is "
+        "found. Unset PORTVEX for real hardware, or set PORTVEX=sim:/path/to/rack.toml.");
 }
 
 std::unique_ptr<Backend> makeSim(std::string_view rackFile) {
@@ -33,10 +34,10 @@ struct Choice {
 
 // The first entry is also what an unset or empty PORTVEX chooses.
 constexpr Choice kChoices[] = {
-    {"sysfs", makeSysfs},  // real hardware through the kernel's PCI files
+    {"sysfs", makeSysfs},    // real hardware through the kernel's PCI files
     {"ioperm", makeIoperm},  // real hardware through in/out instructions, root only
-    {"sim:", makeSim},  // the simulated PC of a rack file
-    {"none", makeNone},  // no port access at all
+    {"sim:", makeSim},       // the simulated PC of a rack file
+    {"none", makeNone},      // no port access at all
 };
 
 std::string knownValues() {
@@ -62,8 +63,8 @@ std::unique_ptr<Backend> makeBackendFor(const char* portvexVariable) {
     for (const Choice& choice : kChoices) {
         if (choice.value.back() == ':' ? value.substr(0, choice.value.size()) == choice.value
                                        : value == choice.value) {
-            return choice.make(value.substr(choice.value.back() == ':' ? choice.value.size()
-                                                                        : value.size()));
+            return choice.make(
+                value.substr(choice.value.back() == ':' ? choice.value.size() : value.size()));
         }
     }
     return makeUnavailableBackend(

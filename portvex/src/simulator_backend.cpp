@@ -16,7 +16,7 @@ namespace {
 // Port accesses into a simulated PC: one the backend loaded from a rack file and owns, or
 // one a program built itself and lends.
 class SimulatorBackend final : public Backend {
-public:
+  public:
     SimulatorBackend(simpc::Machine& machine, std::string status)
         : machine_(machine), status_(std::move(status)) {}
     SimulatorBackend(std::unique_ptr<simpc::Machine> owned, std::string status,
@@ -38,7 +38,7 @@ public:
 
     void traceTo(std::ostream* out) { machine_.setTrace(out); }
 
-private:
+  private:
     simpc::Machine& machine_;
     std::unique_ptr<simpc::Machine> owned_;
     std::unique_ptr<std::ofstream> traceFile_;

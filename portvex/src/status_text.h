@@ -9,7 +9,7 @@
 namespace portvex {
 
 class StatusText {
-public:
+  public:
     explicit StatusText(std::string initial) { texts_.push_back(std::move(initial)); }
 
     const std::string& current() const {
@@ -22,7 +22,7 @@ public:
         if (texts_.back() != text) texts_.push_back(std::move(text));
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::deque<std::string> texts_;  // only grows: references to old texts stay valid
 };

@@ -3,6 +3,7 @@
 // configuration space needs no root.
 #include <dirent.h>
 #include <fcntl.h>
+#include <portio/registers.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,8 +14,6 @@
 #include <optional>
 #include <vector>
 
-#include <portio/registers.h>
-
 #include "advice.h"
 #include "backend.h"
 #include "status_text.h"
@@ -24,9 +23,9 @@ namespace portvex {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using sysfs::FileHandle;
 using slotscan::kConfigAddressPort;
 using slotscan::kConfigDataPort;
+using sysfs::FileHandle;
 
 constexpr uint32_t kAllOnes = 0xFFFFFFFF;
 constexpr size_t kConfigSlots = 0x10000;  // bus << 8 | device << 3 | function
@@ -39,7 +38,9 @@ std::string hexPort(uint32_t port) {
     return text;
 }
 
-std::string errorText(int error) { return error != 0 ? std::strerror(error) : "short transfer"; }
+std::string errorText(int error) {
+    return error != 0 ? std::strerror(error) : "short transfer";
+}
 
 // A resourceN file: opened at its first use; once a write to it has been refused, reads
 // give 0xFFFFFFFF too, so that a protocol clocked by writes (the EEPROM) sees an absent
@@ -66,7 +67,7 @@ struct IoWindow {
 };
 
 class SysfsBackend final : public Backend {
-public:
+  public:
     SysfsBackend(std::string root, Clock::duration relistAfter)
         : root_(std::move(root)),
           devicesDir_(root_ + "/bus/pci/devices"),
@@ -120,7 +121,7 @@ public:
     }
     const std::string& status() const override { return status_.current(); }
 
-private:
+  private:
     // Reads the device folders again; 0 or the errno of the failure.
     int relist() {
         listedAt_ = Clock::now();
@@ -163,7 +164,8 @@ private:
     void checkCardAccess() {
         for (Device& device : devices_) {
             if (!device.ioBars[1]) continue;
-            const FileHandle config(::open((device.path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
+            const FileHandle config(
+                ::open((device.path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
             if (!config.valid() || sysfs::readDword(config.get(), 0) != kPlx9050Ids) continue;
             const std::string path = device.path + "/resource1";
             if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
@@ -201,7 +203,8 @@ private:
 
         if (!found->config.valid()) {
             if (found->configOpenFailed) return kAllOnes;
-            found->config = FileHandle(::open((found->path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
+            found->config =
+                FileHandle(::open((found->path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
             if (!found->config.valid()) {
                 found->configOpenFailed = true;
                 refuse("Cannot open " + found->path + "/config (" + errorText(errno) +
@@ -264,8 +267,8 @@ private:
         }
         const auto value = sysfs::readDword(bar.file.get(), port - window->range.first);
         if (value) return *value;
-        refuse("Reading port " + hexPort(port) + " through " + resourcePath(*window) +
-               " failed (" + errorText(errno) + "); it reads as 0xFFFFFFFF.");
+        refuse("Reading port " + hexPort(port) + " through " + resourcePath(*window) + " failed (" +
+               errorText(errno) + "); it reads as 0xFFFFFFFF.");
         return kAllOnes;
     }
 
@@ -299,13 +302,14 @@ private:
     void refuseBar(const std::string& path, int error, std::optional<uint32_t> port) {
         const std::string where = port ? "port " + hexPort(*port) + " through " + path : path;
         if (lockdown_ && error == EPERM) {
-            refuse("Writing " + where + " was refused (" + errorText(error) + "). " + lockdownNote());
+            refuse("Writing " + where + " was refused (" + errorText(error) + "). " +
+                   lockdownNote());
             return;
         }
         if (error == EACCES || error == EPERM) {
             refuse("Reading card EEPROMs needs read and write access to " + path +
-                   ", which this user lacks (" + errorText(error) +
-                   "): " + advice::kJoinGroup + ". Until then " + advice::kLostAccesses + ".");
+                   ", which this user lacks (" + errorText(error) + "): " + advice::kJoinGroup +
+                   ". Until then " + advice::kLostAccesses + ".");
             return;
         }
         refuse("Cannot reach " + where + " (" + errorText(error) + "): " + advice::kLostAccesses +

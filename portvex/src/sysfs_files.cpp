@@ -11,8 +11,8 @@
 namespace portvex::sysfs {
 namespace {
 
-constexpr uint64_t kIoResourceFlag = 0x100;         // IORESOURCE_IO
-constexpr uint64_t kNotPlacedFlags = 0x30000000;    // IORESOURCE_DISABLED | IORESOURCE_UNSET
+constexpr uint64_t kIoResourceFlag = 0x100;       // IORESOURCE_IO
+constexpr uint64_t kNotPlacedFlags = 0x30000000;  // IORESOURCE_DISABLED | IORESOURCE_UNSET
 constexpr size_t kBars = 6;
 constexpr uint64_t kLastPort = 0xFFFF;
 

@@ -14,7 +14,7 @@ namespace portvex::sysfs {
 struct DeviceName {
     uint32_t domain = 0;
     uint8_t bus = 0;
-    uint8_t device = 0;  // 0-31
+    uint8_t device = 0;    // 0-31
     uint8_t function = 0;  // 0-7
 };
 
@@ -44,7 +44,7 @@ std::optional<std::string> kernelLockdown(const std::string& sysfsRoot);
 
 // An owned file descriptor; -1 when empty.
 class FileHandle {
-public:
+  public:
     FileHandle() = default;
     explicit FileHandle(int fd) : fd_(fd) {}
     FileHandle(FileHandle&& other) noexcept : fd_(other.release()) {}
@@ -61,7 +61,7 @@ public:
         return fd;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 

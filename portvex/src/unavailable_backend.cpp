@@ -4,7 +4,7 @@ namespace portvex {
 namespace {
 
 class UnavailableBackend final : public Backend {
-public:
+  public:
     UnavailableBackend(std::string name, std::string why)
         : name_(std::move(name)), status_(std::move(why)) {}
 
@@ -14,7 +14,7 @@ public:
     bool ready() const override { return false; }
     const std::string& status() const override { return status_; }
 
-private:
+  private:
     std::string name_;
     std::string status_;
 };

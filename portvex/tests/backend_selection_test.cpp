@@ -1,5 +1,6 @@
 // The backend PORTVEX chooses, and cards renumbered by one process seen by the next.
 // Each case runs in a child process, since a process chooses its backend once.
+#include <gtest/gtest.h>
 #include <portio/registers.h>
 #include <portvex.h>
 #include <slotscan.h>
@@ -11,8 +12,6 @@
 #include <fstream>
 #include <functional>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "support/access_costs.h"
 
@@ -38,7 +37,7 @@ int inChild(const std::string& portvex, const std::function<int()>& body) {
 }
 
 class EnvironmentBackendTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("slotscan-env-" + std::to_string(getpid()) + "-" +

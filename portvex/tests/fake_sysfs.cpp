@@ -18,13 +18,15 @@ ConfigSpace::ConfigSpace(uint16_t vendor, uint16_t device) {
 }
 
 ConfigSpace& ConfigSpace::set(uint32_t offset, uint32_t dword) {
-    for (uint32_t i = 0; i < 4; ++i) bytes_.at(offset + i) = static_cast<unsigned char>(dword >> (8 * i));
+    for (uint32_t i = 0; i < 4; ++i)
+        bytes_.at(offset + i) = static_cast<unsigned char>(dword >> (8 * i));
     return *this;
 }
 
 uint32_t ConfigSpace::get(uint32_t offset) const {
     uint32_t dword = 0;
-    for (uint32_t i = 0; i < 4; ++i) dword |= static_cast<uint32_t>(bytes_.at(offset + i)) << (8 * i);
+    for (uint32_t i = 0; i < 4; ++i)
+        dword |= static_cast<uint32_t>(bytes_.at(offset + i)) << (8 * i);
     return dword;
 }
 
@@ -44,7 +46,9 @@ FakeSysfs::~FakeSysfs() {
     fs::remove_all(root_, ignored);
 }
 
-fs::path FakeSysfs::deviceDir(const std::string& name) const { return root_ / "bus/pci/devices" / name; }
+fs::path FakeSysfs::deviceDir(const std::string& name) const {
+    return root_ / "bus/pci/devices" / name;
+}
 
 void FakeSysfs::addDevice(const std::string& name, const ConfigSpace& config,
                           const std::vector<FakeBar>& bars) {
@@ -78,7 +82,9 @@ void FakeSysfs::setLockdown(const std::string& text) {
     std::ofstream(root_ / "kernel/security/lockdown") << text << '\n';
 }
 
-void FakeSysfs::removeDevicesFolder() { fs::remove_all(root_ / "bus/pci/devices"); }
+void FakeSysfs::removeDevicesFolder() {
+    fs::remove_all(root_ / "bus/pci/devices");
+}
 
 std::optional<uint32_t> FakeSysfs::fileDword(const fs::path& file, uint64_t offset) const {
     std::ifstream in(file, std::ios::binary);

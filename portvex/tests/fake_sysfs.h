@@ -17,13 +17,13 @@ namespace portvex::testing {
 
 // The 256 bytes of a device's configuration space.
 class ConfigSpace {
-public:
+  public:
     ConfigSpace(uint16_t vendor, uint16_t device);
     ConfigSpace& set(uint32_t offset, uint32_t dword);
     uint32_t get(uint32_t offset) const;
     const std::array<unsigned char, 256>& bytes() const { return bytes_; }
 
-private:
+  private:
     std::array<unsigned char, 256> bytes_{};
 };
 
@@ -34,11 +34,11 @@ struct FakeBar {
     uint64_t end = 0;
     uint64_t flags = 0;
 };
-inline constexpr uint64_t kIoFlags = 0x40101;    // IORESOURCE_IO | SIZEALIGN, as the kernel shows
+inline constexpr uint64_t kIoFlags = 0x40101;  // IORESOURCE_IO | SIZEALIGN, as the kernel shows
 inline constexpr uint64_t kMemoryFlags = 0x40200;
 
 class FakeSysfs {
-public:
+  public:
     FakeSysfs();
     ~FakeSysfs();
     FakeSysfs(const FakeSysfs&) = delete;
@@ -56,7 +56,7 @@ public:
     std::optional<uint32_t> fileDword(const std::filesystem::path& file, uint64_t offset) const;
     void setFileDword(const std::filesystem::path& file, uint64_t offset, uint32_t value) const;
 
-private:
+  private:
     std::filesystem::path root_;
 };
 

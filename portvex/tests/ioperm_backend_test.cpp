@@ -1,5 +1,8 @@
 // The ioperm backend with stand-in port instructions: which ports are granted to which
 // thread, and what a refusal does. No test here runs a real ioperm, in or out.
+#include <gtest/gtest.h>
+#include <portio/registers.h>
+
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -8,12 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <portio/registers.h>
-
 #include "backend.h"
-#include "port_instructions.h"
 #include "fake_sysfs.h"
+#include "port_instructions.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ struct Grant {
 // Records grants and accesses; answers `in` from a table of port values.
 struct Recorder {
     std::mutex mutex;
-    int refuseWith = 0;          // errno for every grant, 0 to grant
+    int refuseWith = 0;  // errno for every grant, 0 to grant
     std::vector<Grant> grants;
     std::vector<std::pair<uint16_t, uint32_t>> writes;
     std::vector<uint16_t> reads;
@@ -36,7 +36,7 @@ struct Recorder {
 };
 
 class FakePorts final : public portvex::PortInstructions {
-public:
+  public:
     explicit FakePorts(Recorder& recorder) : r_(recorder) {}
     int grant(uint32_t from, uint32_t count) override {
         const std::lock_guard lock(r_.mutex);
@@ -53,12 +53,12 @@ public:
         r_.writes.emplace_back(port, value);
     }
 
-private:
+  private:
     Recorder& r_;
 };
 
 class IopermBackendTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<portvex::Backend> backend() {
         return portvex::makeIopermBackend(std::make_unique<FakePorts>(recorder), sys.root());
     }
@@ -112,7 +112,8 @@ TEST_F(IopermBackendTest, EachThreadIsGrantedItsOwnPorts) {
     worker.join();
     std::set<std::thread::id> threadsGrantedCf8;
     for (const Grant& g : recorder.grants) {
-        if (g.from <= slotscan::kConfigAddressPort && g.from + g.count >= slotscan::kConfigDataPort) threadsGrantedCf8.insert(g.thread);
+        if (g.from <= slotscan::kConfigAddressPort && g.from + g.count >= slotscan::kConfigDataPort)
+            threadsGrantedCf8.insert(g.thread);
     }
     EXPECT_EQ(threadsGrantedCf8, (std::set<std::thread::id>{mainThread, otherThread}));
     EXPECT_EQ(recorder.writes.size(), 1U);

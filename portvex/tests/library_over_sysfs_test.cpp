@@ -1,15 +1,14 @@
 // The library through the default backend, against a stand-in /sys named by
 // PORTVEX_SYSFS_ROOT: with PORTVEX unset the scan runs over the kernel's files. Each case
 // runs in a child process, since a process chooses its backend once.
+#include <gtest/gtest.h>
+#include <portio/registers.h>
 #include <portvex.h>
 #include <slotscan.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include <string>
-
-#include <gtest/gtest.h>
-#include <portio/registers.h>
 
 #include "fake_sysfs.h"
 
@@ -20,11 +19,13 @@ using portvex::testing::kIoFlags;
 namespace {
 
 class SysfsLibraryTest : public ::testing::Test {
-protected:
+  protected:
     // One 9050 card on bus 1: BAR1 I/O 0xE000 (local registers), BAR4 I/O 0xD000, IRQ 9.
     void SetUp() override {
         ConfigSpace card(0x10B5, 0x9050);
-        card.set(slotscan::kBar1Offset, 0xE001).set(slotscan::kBar4Offset, 0xD001).set(slotscan::kInterruptLineOffset, 0x0109);
+        card.set(slotscan::kBar1Offset, 0xE001)
+            .set(slotscan::kBar4Offset, 0xD001)
+            .set(slotscan::kInterruptLineOffset, 0x0109);
         sys.addDevice("0000:00:00.0", ConfigSpace(0x8086, 0x1237));
         sys.addDevice("0000:01:04.0", card,
                       {FakeBar{1, 0xE000, 0xE07F, kIoFlags}, FakeBar{4, 0xD000, 0xD00F, kIoFlags}});
@@ -71,13 +72,15 @@ TEST_F(SysfsLibraryTest, WithoutAccessToTheCardTheScanStillRunsAndTheStatusSaysW
         if (numbers[0] != -1) return 12;  // no EEPROM answers: all ones
         if (portvex_ready() != 0) return 13;
         const std::string status = portvex_status();
-        if (status.find(path) == std::string::npos || status.find("portvex group") == std::string::npos) {
+        if (status.find(path) == std::string::npos ||
+            status.find("portvex group") == std::string::npos) {
             return 14;
         }
         return 0;
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(sys.fileDword(bar1, slotscan::kCntrlOffset), slotscan::kEepromPresent) << "nothing was written";
+    EXPECT_EQ(sys.fileDword(bar1, slotscan::kCntrlOffset), slotscan::kEepromPresent)
+        << "nothing was written";
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
 // The sysfs backend against a stand-in /sys: configuration mechanism #1 over `config`
 // files, ports inside I/O BARs over `resourceN` files, and what happens without access.
+#include <gtest/gtest.h>
+#include <portio/registers.h>
 #include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
-#include <portio/registers.h>
 
 #include "backend.h"
 #include "fake_sysfs.h"
@@ -36,14 +35,17 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 class SysfsBackendTest : public ::testing::Test {
-protected:
+  protected:
     // A host bridge at 00:00.0; a card on bus 1 (device 2) with BAR1 I/O at 0xE000-0xE07F,
     // BAR4 I/O at 0xD000-0xD00F, BAR0 memory; a second function 01:02.3; and a device in
     // another PCI domain, which mechanism #1 cannot reach.
     void SetUp() override {
         sys.addDevice("0000:00:00.0", ConfigSpace(0x8086, 0x1237).set(0x08, 0x06000002));
         ConfigSpace card(0x10B5, 0x9050);
-        card.set(slotscan::kBar1Offset, 0xE001).set(slotscan::kBar4Offset, 0xD001).set(slotscan::kInterruptLineOffset, 0x0109).set(0xFC, 0xCAFEF00D);
+        card.set(slotscan::kBar1Offset, 0xE001)
+            .set(slotscan::kBar4Offset, 0xD001)
+            .set(slotscan::kInterruptLineOffset, 0x0109)
+            .set(0xFC, 0xCAFEF00D);
         sys.addDevice("0000:01:02.0", card,
                       {FakeBar{0, 0xFEB00000, 0xFEB0007F, kMemoryFlags},
                        FakeBar{1, 0xE000, 0xE07F, kIoFlags}, FakeBar{4, 0xD000, 0xD00F, kIoFlags}});
@@ -75,18 +77,24 @@ TEST_F(SysfsBackendTest, ConfigurationDwordsComeFromTheAddressedDevicesFile) {
     EXPECT_EQ(readConfig(*b, configAddress(1, 2, 0, slotscan::kBar1Offset)), 0xE001U);
     EXPECT_EQ(readConfig(*b, configAddress(1, 2, 0, slotscan::kInterruptLineOffset)), 0x0109U);
     EXPECT_EQ(readConfig(*b, configAddress(1, 2, 0, 0xFC)), 0xCAFEF00DU) << "last register";
-    EXPECT_EQ(readConfig(*b, configAddress(1, 2, 3, slotscan::kVendorIdOffset)), 0x123410B5U) << "function 3";
+    EXPECT_EQ(readConfig(*b, configAddress(1, 2, 3, slotscan::kVendorIdOffset)), 0x123410B5U)
+        << "function 3";
     // The two low bits of the address select no byte: the dword is read whole.
     EXPECT_EQ(readConfig(*b, configAddress(1, 2, 0, slotscan::kBar1Offset) | 3U), 0xE001U);
 }
 
 TEST_F(SysfsBackendTest, AbsentDevicesAndAClearedEnableBitReadAllOnes) {
     auto b = backend();
-    EXPECT_EQ(readConfig(*b, configAddress(0, 1, 0, slotscan::kVendorIdOffset)), kAllOnes) << "empty slot";
-    EXPECT_EQ(readConfig(*b, configAddress(1, 2, 1, slotscan::kVendorIdOffset)), kAllOnes) << "absent function";
-    EXPECT_EQ(readConfig(*b, configAddress(2, 2, 0, slotscan::kVendorIdOffset)), kAllOnes) << "absent bus";
+    EXPECT_EQ(readConfig(*b, configAddress(0, 1, 0, slotscan::kVendorIdOffset)), kAllOnes)
+        << "empty slot";
+    EXPECT_EQ(readConfig(*b, configAddress(1, 2, 1, slotscan::kVendorIdOffset)), kAllOnes)
+        << "absent function";
+    EXPECT_EQ(readConfig(*b, configAddress(2, 2, 0, slotscan::kVendorIdOffset)), kAllOnes)
+        << "absent bus";
     EXPECT_EQ(readConfig(*b, configAddress(255, 31, 7, 0xFC)), kAllOnes);
-    EXPECT_EQ(readConfig(*b, configAddress(0, 0, 0, slotscan::kVendorIdOffset) & ~slotscan::kConfigEnable), kAllOnes)
+    EXPECT_EQ(readConfig(
+                  *b, configAddress(0, 0, 0, slotscan::kVendorIdOffset) & ~slotscan::kConfigEnable),
+              kAllOnes)
         << "enable bit clear";
     // 0001:00:00.0 lies in another domain: bus 0, device 0 means domain 0's host bridge.
     EXPECT_EQ(readConfig(*b, configAddress(0, 0, 0, slotscan::kVendorIdOffset)), 0x12378086U);
@@ -157,7 +165,8 @@ TEST_F(SysfsBackendTest, CardWithoutAccessIsReportedBeforeAnyScan) {
             !contains(status, "root")) {
             return 11;
         }
-        if (readConfig(*b, configAddress(1, 2, 0, slotscan::kVendorIdOffset)) != 0x905010B5U) return 12;  // still scans
+        if (readConfig(*b, configAddress(1, 2, 0, slotscan::kVendorIdOffset)) != 0x905010B5U)
+            return 12;  // still scans
         if (b->read(0xE050) != kAllOnes) return 13;
         b->write(0xE050, 0);
         if (b->status() != status) return 14;
@@ -212,7 +221,8 @@ TEST_F(SysfsBackendTest, LockdownIsExplainedFromTheStart) {
     EXPECT_TRUE(contains(b->status(), "locked down (integrity)")) << b->status();
     EXPECT_TRUE(contains(b->status(), "still finds the cards")) << b->status();
     EXPECT_TRUE(contains(b->status(), "Secure Boot")) << b->status();
-    EXPECT_EQ(readConfig(*b, configAddress(1, 2, 0, slotscan::kVendorIdOffset)), 0x905010B5U) << "the scan still works";
+    EXPECT_EQ(readConfig(*b, configAddress(1, 2, 0, slotscan::kVendorIdOffset)), 0x905010B5U)
+        << "the scan still works";
 }
 
 TEST_F(SysfsBackendTest, UnlockedKernelIsNotCalledLockedDown) {
@@ -244,7 +254,8 @@ TEST_F(SysfsBackendTest, DeviceAddedLaterIsFoundOnceTheListIsStale) {
     ConfigSpace late(0x10B5, 0x9050);
     late.set(slotscan::kBar1Offset, 0xB001);
     sys.addDevice("0000:02:00.0", late, {FakeBar{1, 0xB000, 0xB07F, kIoFlags}});
-    sys.setFileDword(sys.deviceDir("0000:02:00.0") / "resource1", slotscan::kCntrlOffset, slotscan::kEepromPresent);
+    sys.setFileDword(sys.deviceDir("0000:02:00.0") / "resource1", slotscan::kCntrlOffset,
+                     slotscan::kEepromPresent);
 
     EXPECT_EQ(readConfig(*fresh, configAddress(2, 0, 0, 0)), kAllOnes) << "list kept for an hour";
     EXPECT_EQ(readConfig(*stale, configAddress(2, 0, 0, 0)), 0x905010B5U);

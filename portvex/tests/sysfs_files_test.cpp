@@ -1,7 +1,7 @@
 // Parsing the kernel's PCI files: device folder names, `resource` tables, lockdown.
-#include <gtest/gtest.h>
-
 #include "sysfs_files.h"
+
+#include <gtest/gtest.h>
 
 using namespace portvex::sysfs;
 
@@ -23,13 +23,13 @@ TEST(DeviceNameTest, AcceptsKernelNamesOnly) {
 
 TEST(IoBarsTest, KeepsPlacedIoBarsOfTheSixBarLinesOnly) {
     const char* bridgeResource =
-        "0x00000000febf0000 0x00000000febf007f 0x0000000000040200\n"  // BAR0 memory
-        "0x000000000000c000 0x000000000000c07f 0x0000000000040101\n"  // BAR1 I/O
-        "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"  // BAR2 unused
-        "0x0000000000000000 0x000000000000001f 0x0000000020040101\n"  // BAR3 I/O, not placed
-        "0x000000000000c100 0x000000000000c10f 0x0000000000040101\n"  // BAR4 I/O
-        "0x0000000000010000 0x000000000001ffff 0x0000000000040101\n"  // BAR5 beyond 16 bits
-        "0x000000000000d000 0x000000000000dfff 0x0000000000000101\n"  // ROM line
+        "0x00000000febf0000 0x00000000febf007f 0x0000000000040200\n"   // BAR0 memory
+        "0x000000000000c000 0x000000000000c07f 0x0000000000040101\n"   // BAR1 I/O
+        "0x0000000000000000 0x0000000000000000 0x0000000000000000\n"   // BAR2 unused
+        "0x0000000000000000 0x000000000000001f 0x0000000020040101\n"   // BAR3 I/O, not placed
+        "0x000000000000c100 0x000000000000c10f 0x0000000000040101\n"   // BAR4 I/O
+        "0x0000000000010000 0x000000000001ffff 0x0000000000040101\n"   // BAR5 beyond 16 bits
+        "0x000000000000d000 0x000000000000dfff 0x0000000000000101\n"   // ROM line
         "0x000000000000e000 0x000000000000efff 0x0000000000000101\n";  // bridge window
     const auto bars = parseIoBars(bridgeResource);
     EXPECT_FALSE(bars[0]);

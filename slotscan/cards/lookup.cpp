@@ -14,7 +14,8 @@ int32_t Answer(const PCICardInfo* card, uint16_t* ioBase, uint16_t* irq) {
 
 int32_t FindCards(const PCIID* filter, int16_t* cardNos) {
     const CardTableView table = ScanCards(filter);
-    for (int32_t i = 0; i < table.count; ++i) cardNos[i] = static_cast<int16_t>(table.cards[i].CardNo);
+    for (int32_t i = 0; i < table.count; ++i)
+        cardNos[i] = static_cast<int16_t>(table.cards[i].CardNo);
     return table.count;
 }
 

@@ -1,5 +1,4 @@
 #include "cards.h"
-
 #include "eeprom/eeprom.h"
 #include "portio/portio.h"
 
@@ -11,13 +10,17 @@ PCICardInfo CardTable[MAX_CARDS];
 // Configuration header of the device being examined.
 uint32_t Header[kHeaderBytes / 4];
 
-uint32_t HeaderDword(uint32_t offset) { return Header[offset / 4]; }
+uint32_t HeaderDword(uint32_t offset) {
+    return Header[offset / 4];
+}
 
 uint16_t HeaderWord(uint32_t offset) {
     return static_cast<uint16_t>(HeaderDword(offset) >> ((offset % 4) * 8));
 }
 
-bool Matches(uint16_t wanted, uint16_t actual) { return wanted == 0 || wanted == actual; }
+bool Matches(uint16_t wanted, uint16_t actual) {
+    return wanted == 0 || wanted == actual;
+}
 
 bool IsCard(const PCIID& filter) {
     return Matches(filter.VendorID, HeaderWord(kVendorIdOffset)) &&

@@ -22,7 +22,9 @@ constexpr uint32_t kEwen = 0x130;
 constexpr uint32_t kWrite = 0x140;
 constexpr uint32_t kEwds = 0x100;
 
-uint16_t Cntrl(uint16_t base) { return static_cast<uint16_t>(base + kCntrlOffset); }
+uint16_t Cntrl(uint16_t base) {
+    return static_cast<uint16_t>(base + kCntrlOffset);
+}
 
 }  // namespace
 

@@ -52,7 +52,8 @@ void Pause(std::chrono::microseconds duration) {
     QueryPerformanceFrequency(&frequency);
     const LONGLONG end = Now() + (frequency.QuadPart * duration.count() + 999'999) / 1'000'000;
     for (LONGLONG left = end - Now(); left > 0; left = end - Now()) {
-        const LONGLONG hundredsOfNs = (left * 10'000'000 + frequency.QuadPart - 1) / frequency.QuadPart;
+        const LONGLONG hundredsOfNs =
+            (left * 10'000'000 + frequency.QuadPart - 1) / frequency.QuadPart;
         if (!WaitOnHighResolutionTimer(hundredsOfNs)) Sleep(1);
     }
 }
@@ -65,7 +66,7 @@ namespace {
 // twentieth more on every millisecond pause. Ask for the tightest wake-up while the library
 // sleeps and give the caller's setting back afterwards.
 class TightWakeUp {
-public:
+  public:
 #if defined(__linux__)
     TightWakeUp() : previous_(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)) {
         if (previous_ > 1) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
@@ -77,7 +78,7 @@ public:
     TightWakeUp(const TightWakeUp&) = delete;
     TightWakeUp& operator=(const TightWakeUp&) = delete;
 
-private:
+  private:
 #if defined(__linux__)
     int previous_;
 #endif

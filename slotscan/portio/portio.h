@@ -9,8 +9,12 @@
 
 namespace slotscan {
 
-inline uint32_t PortRead(uint16_t port) { return inportdw(port); }
-inline void PortWrite(uint16_t port, uint32_t value) { outportdw(port, value); }
+inline uint32_t PortRead(uint16_t port) {
+    return inportdw(port);
+}
+inline void PortWrite(uint16_t port, uint32_t value) {
+    outportdw(port, value);
+}
 
 // Sleeps the calling thread for at least `duration`.
 void Pause(std::chrono::microseconds duration);

@@ -11,9 +11,10 @@ namespace slotscan {
 
 // ---- PCI configuration mechanism #1 ----
 
-inline constexpr uint16_t kConfigAddressPort = 0xCF8;  // dword: enable, bus, device, function, register
-inline constexpr uint16_t kConfigDataPort = 0xCFC;     // the selected configuration dword
-inline constexpr uint16_t kConfigPortCount = 8;        // 0xCF8-0xCFF
+inline constexpr uint16_t kConfigAddressPort =
+    0xCF8;  // dword: enable, bus, device, function, register
+inline constexpr uint16_t kConfigDataPort = 0xCFC;  // the selected configuration dword
+inline constexpr uint16_t kConfigPortCount = 8;     // 0xCF8-0xCFF
 inline constexpr uint32_t kConfigEnable = 0x80000000;
 
 // The dword written to kConfigAddressPort to select a register (its low two bits dropped).
@@ -22,10 +23,18 @@ constexpr uint32_t ConfigAddress(uint32_t bus, uint32_t device, uint32_t functio
     return kConfigEnable | (bus & 0xFF) << 16 | (device & 0x1F) << 11 | (function & 0x07) << 8 |
            (offset & 0xFC);
 }
-constexpr uint32_t ConfigBus(uint32_t address) { return (address >> 16) & 0xFF; }
-constexpr uint32_t ConfigDevice(uint32_t address) { return (address >> 11) & 0x1F; }
-constexpr uint32_t ConfigFunction(uint32_t address) { return (address >> 8) & 0x07; }
-constexpr uint32_t ConfigOffset(uint32_t address) { return address & 0xFC; }
+constexpr uint32_t ConfigBus(uint32_t address) {
+    return (address >> 16) & 0xFF;
+}
+constexpr uint32_t ConfigDevice(uint32_t address) {
+    return (address >> 11) & 0x1F;
+}
+constexpr uint32_t ConfigFunction(uint32_t address) {
+    return (address >> 8) & 0x07;
+}
+constexpr uint32_t ConfigOffset(uint32_t address) {
+    return address & 0xFC;
+}
 
 inline constexpr uint32_t kBuses = 256;
 inline constexpr uint32_t kDevicesPerBus = 32;
@@ -36,7 +45,7 @@ inline constexpr uint16_t kNoDevice = 0xFFFF;  // vendor ID read where nothing a
 inline constexpr uint32_t kHeaderBytes = 64;
 inline constexpr uint32_t kVendorIdOffset = 0x00;
 inline constexpr uint32_t kDeviceIdOffset = 0x02;
-inline constexpr uint32_t kHeaderTypeDword = 0x0C;  // header type in bits 16-23
+inline constexpr uint32_t kHeaderTypeDword = 0x0C;      // header type in bits 16-23
 inline constexpr uint32_t kMultiFunction = 0x00800000;  // header type bit 7, in that dword
 inline constexpr uint32_t kBar0Offset = 0x10;
 inline constexpr uint32_t kBar1Offset = 0x14;  // 9050: its local registers

@@ -14,7 +14,8 @@ constexpr char kCardName[PCI_CARD_NAME_SIZE] = "PCIQVN";
 
 extern "C" {
 
-SLOTSCAN_API int32_t SLOTSCAN_CALL ChangeCardNo_0(const PCIID* filter, int32_t oldNo, int32_t newNo) {
+SLOTSCAN_API int32_t SLOTSCAN_CALL ChangeCardNo_0(const PCIID* filter, int32_t oldNo,
+                                                  int32_t newNo) {
     return slotscan::RenumberByCardNo(filter, oldNo, newNo);
 }
 
@@ -35,7 +36,8 @@ SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByCardNo_0(const PCIID* filter, int3
     return slotscan::IOBaseByCardNo(filter, cardNo, ioBase, irq);
 }
 
-SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByCardNo(int32_t cardNo, uint16_t* ioBase, uint16_t* irq) {
+SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByCardNo(int32_t cardNo, uint16_t* ioBase,
+                                                     uint16_t* irq) {
     return GetIOBaseByCardNo_0(&kDefaultFilter, cardNo, ioBase, irq);
 }
 
@@ -44,7 +46,8 @@ SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByOrder_0(const PCIID* filter, int32
     return slotscan::IOBaseByOrder(filter, index, ioBase, irq);
 }
 
-SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByOrder(int32_t index, uint16_t* ioBase, uint16_t* irq) {
+SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByOrder(int32_t index, uint16_t* ioBase,
+                                                    uint16_t* irq) {
     return GetIOBaseByOrder_0(&kDefaultFilter, index, ioBase, irq);
 }
 
@@ -61,7 +64,8 @@ SLOTSCAN_API void SLOTSCAN_CALL ReturnPCIID(uint16_t* vendor, uint16_t* device,
     *subsystemVendor = kDefaultFilter.SubsystemVendorID;
 }
 
-SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder_0(const PCIID* filter, int32_t index, int32_t newNo) {
+SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder_0(const PCIID* filter, int32_t index,
+                                                      int32_t newNo) {
     return slotscan::RenumberByOrder(filter, index, newNo);
 }
 

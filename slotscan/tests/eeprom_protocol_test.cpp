@@ -12,7 +12,7 @@ using testing_support::MachineTest;
 using testing_support::pauseCount;
 
 class EepromTest : public MachineTest {
-protected:
+  protected:
     void SetUp() override {
         MachineTest::SetUp();
         auto config = testing_support::card(0x1234, kBase, 0x300, 5);

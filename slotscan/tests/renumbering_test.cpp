@@ -96,8 +96,7 @@ struct FaultCase {
     simpc::EepromFaults faults;
 };
 
-class UnconfirmedWriteTest : public MachineTest,
-                             public ::testing::WithParamInterface<FaultCase> {};
+class UnconfirmedWriteTest : public MachineTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(UnconfirmedWriteTest, ReportsFailure) {
     auto config = testing_support::card(3, 0xE000, 0x300, 5);
@@ -111,12 +110,11 @@ TEST_P(UnconfirmedWriteTest, ReportsFailure) {
     EXPECT_EQ(c.cntrl() & 0x0F000000U, 0U);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, UnconfirmedWriteTest,
-    ::testing::Values(FaultCase{"WriteProtected", {.writeProtected = true}},
-                      FaultCase{"NoEeprom", {.absent = true}},
-                      FaultCase{"NeverReady", {.neverReady = true}},
-                      FaultCase{"DropsWrites", {.dropWrites = true}}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, UnconfirmedWriteTest,
+                         ::testing::Values(FaultCase{"WriteProtected", {.writeProtected = true}},
+                                           FaultCase{"NoEeprom", {.absent = true}},
+                                           FaultCase{"NeverReady", {.neverReady = true}},
+                                           FaultCase{"DropsWrites", {.dropWrites = true}}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace

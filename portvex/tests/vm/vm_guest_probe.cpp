@@ -1,14 +1,13 @@
 // Runs inside the emulated PC (portvex/tests/vm): checks what Portvex reads against the guest
 // kernel's own PCI files, runs the library's scan, times EEPROM reads, and starts
 // programs as an ordinary user. The backend is the one PORTVEX names, as for any program.
+#include <fmt/format.h>
 #include <grp.h>
 #include <portvex.h>
 #include <slotscan.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <fmt/format.h>
-
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -67,8 +66,9 @@ int compareConfig() {
                     const uint32_t got = readConfig(configAddress(bus, device, offset));
                     if (got != kAllOnes) {
                         ++mismatches;
-                        fmt::print("MISMATCH {:02x}:{:02x} empty slot, offset 0x{:02X} reads 0x{:08X}\n",
-                                   bus, device, offset, got);
+                        fmt::print(
+                            "MISMATCH {:02x}:{:02x} empty slot, offset 0x{:02X} reads 0x{:08X}\n",
+                            bus, device, offset, got);
                     }
                 }
                 ++empty;
@@ -77,12 +77,15 @@ int compareConfig() {
             ++devices;
             if (bus > 0) ++behindBridge;
             for (size_t offset = 0; offset + 4 <= file->size(); offset += 4) {
-                const uint32_t got = readConfig(configAddress(bus, device, static_cast<uint32_t>(offset)));
+                const uint32_t got =
+                    readConfig(configAddress(bus, device, static_cast<uint32_t>(offset)));
                 const uint32_t want = dwordAt(*file, offset);
                 if (got != want) {
                     ++mismatches;
-                    fmt::print("MISMATCH {:02x}:{:02x} offset 0x{:02X}: Portvex 0x{:08X}, kernel 0x{:08X}\n",
-                               bus, device, offset, got, want);
+                    fmt::print(
+                        "MISMATCH {:02x}:{:02x} offset 0x{:02X}: Portvex 0x{:08X}, kernel "
+                        "0x{:08X}\n",
+                        bus, device, offset, got, want);
                 }
             }
         }
@@ -116,10 +119,12 @@ int findCards(const PCIID& filter) {
         uint16_t numberBase = 0, numberIrq = 0;
         const int32_t byNumber =
             GetIOBaseByCardNo_0(&filter, numbers[static_cast<size_t>(i)], &numberBase, &numberIrq);
-        fmt::print("card {}: by-number {} base 0x{:04X} irq {}\n", i, byNumber, numberBase, numberIrq);
+        fmt::print("card {}: by-number {} base 0x{:04X} irq {}\n", i, byNumber, numberBase,
+                   numberIrq);
     }
     uint16_t base = 0, irq = 0;
-    fmt::print("past the last card: by-order {}\n", GetIOBaseByOrder_0(&filter, count, &base, &irq));
+    fmt::print("past the last card: by-order {}\n",
+               GetIOBaseByOrder_0(&filter, count, &base, &irq));
     printPortStatus();
     return 0;
 }
@@ -139,7 +144,8 @@ int readEeprom(uint32_t bus, uint32_t device, int reads) {
     using Clock = std::chrono::steady_clock;
     uint16_t word = 0;
     const auto start = Clock::now();
-    for (int i = 0; i < reads; ++i) slotscan::EepromReadWord(base, 0, slotscan::kCardNoByteAddress, &word);
+    for (int i = 0; i < reads; ++i)
+        slotscan::EepromReadWord(base, 0, slotscan::kCardNoByteAddress, &word);
     const auto eepromTime = Clock::now() - start;
 
     constexpr int kPortReads = 2000;
@@ -159,13 +165,15 @@ int readEeprom(uint32_t bus, uint32_t device, int reads) {
     outportdw(cntrl, last | slotscan::kEepromClock);
     const uint32_t echoed = inportdw(cntrl);
     outportdw(cntrl, last);
-    fmt::print("eeprom: base 0x{:04X} word 0x{:04X} control 0x{:08X} with SK set 0x{:08X} "
-               "restored 0x{:08X}\n",
-               base, word, last, echoed, inportdw(cntrl));
-    fmt::print("timing: backend {} one-eeprom-read-us {:.0f} of-which-pause-us {:.0f} "
-               "one-port-read-us {:.2f}\n",
-               portvex_backend(), us(eepromTime) / reads, us(pauseTime) / reads,
-               us(portTime) / kPortReads);
+    fmt::print(
+        "eeprom: base 0x{:04X} word 0x{:04X} control 0x{:08X} with SK set 0x{:08X} "
+        "restored 0x{:08X}\n",
+        base, word, last, echoed, inportdw(cntrl));
+    fmt::print(
+        "timing: backend {} one-eeprom-read-us {:.0f} of-which-pause-us {:.0f} "
+        "one-port-read-us {:.2f}\n",
+        portvex_backend(), us(eepromTime) / reads, us(pauseTime) / reads,
+        us(portTime) / kPortReads);
     printPortStatus();
     return 0;
 }
@@ -183,14 +191,16 @@ int echoThroughBar(uint32_t bus, uint32_t device, uint32_t bar, uint32_t offset,
     outportdw(port, value);
     const uint32_t after = inportdw(port);
     outportdw(port, before);
-    fmt::print("echo: port 0x{:04X} held 0x{:08X}, wrote 0x{:08X}, read 0x{:08X}, restored 0x{:08X}\n",
-               port, before, value, after, inportdw(port));
+    fmt::print(
+        "echo: port 0x{:04X} held 0x{:08X}, wrote 0x{:08X}, read 0x{:08X}, restored 0x{:08X}\n",
+        port, before, value, after, inportdw(port));
     printPortStatus();
     return after == value ? 0 : 1;
 }
 
 // Gives up root for uid/gid (and supplementary groups), then runs the program.
-int runAs(uid_t uid, gid_t gid, const std::vector<gid_t>& groups, std::vector<std::string> command) {
+int runAs(uid_t uid, gid_t gid, const std::vector<gid_t>& groups,
+          std::vector<std::string> command) {
     if (setgroups(groups.size(), groups.data()) != 0 || setgid(gid) != 0 || setuid(uid) != 0) {
         std::perror("vm_guest_probe: dropping root");
         return 125;
@@ -214,7 +224,8 @@ int main(int argc, char** argv) {
     CLI::App app{"Checks Portvex inside the emulated PC."};
     app.require_subcommand(1);
 
-    auto* config = app.add_subcommand("config", "Compare configuration dwords with the kernel's files");
+    auto* config =
+        app.add_subcommand("config", "Compare configuration dwords with the kernel's files");
 
     std::vector<uint16_t> ids;
     auto addIds = [&](CLI::App* command) {
@@ -226,7 +237,8 @@ int main(int argc, char** argv) {
     addIds(find);
     uint32_t bus = 0, device = 0;
     int reads = 20;
-    auto* eeprom = app.add_subcommand("eeprom", "Read and time EEPROM words behind a device's BAR1");
+    auto* eeprom =
+        app.add_subcommand("eeprom", "Read and time EEPROM words behind a device's BAR1");
     eeprom->add_option("bus", bus)->required()->check(CLI::Range(0, 255));
     eeprom->add_option("device", device)->required()->check(CLI::Range(0, 31));
     eeprom->add_option("--reads", reads)->check(CLI::Range(1, 100000));
@@ -242,8 +254,9 @@ int main(int argc, char** argv) {
     uid_t uid = 0;
     gid_t gid = 0;
     std::vector<gid_t> groups;
-    auto* as = app.add_subcommand("as", "Run a program as another user: as --uid U --gid G "
-                                        "[--groups G1,G2] PROGRAM ARGS...");
+    auto* as = app.add_subcommand("as",
+                                  "Run a program as another user: as --uid U --gid G "
+                                  "[--groups G1,G2] PROGRAM ARGS...");
     as->add_option("--uid", uid)->required();
     as->add_option("--gid", gid)->required();
     as->add_option("--groups", groups)->delimiter(',')->allow_extra_args(false);

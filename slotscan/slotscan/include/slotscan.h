@@ -41,32 +41,35 @@ extern "C" {
 
 /* Renumber the first card numbered oldNo. 1 only when the card reads back newNo. */
 SLOTSCAN_API int32_t SLOTSCAN_CALL ChangeCardNo(int32_t oldNo, int32_t newNo);
-SLOTSCAN_API int32_t SLOTSCAN_CALL ChangeCardNo_0(const PCIID *filter, int32_t oldNo, int32_t newNo);
+SLOTSCAN_API int32_t SLOTSCAN_CALL ChangeCardNo_0(const PCIID* filter, int32_t oldNo,
+                                                  int32_t newNo);
 
 /* Store the card numbers in scan order into cardNos[MAX_CARDS]; returns the count. */
-SLOTSCAN_API int32_t SLOTSCAN_CALL FindPCICard(int16_t *cardNos);
-SLOTSCAN_API int32_t SLOTSCAN_CALL FindPCICard_0(const PCIID *filter, int16_t *cardNos);
+SLOTSCAN_API int32_t SLOTSCAN_CALL FindPCICard(int16_t* cardNos);
+SLOTSCAN_API int32_t SLOTSCAN_CALL FindPCICard_0(const PCIID* filter, int16_t* cardNos);
 
 /* I/O base (BAR4) and IRQ of the first card numbered cardNo; outputs untouched on 0. */
-SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByCardNo(int32_t cardNo, uint16_t *ioBase, uint16_t *irq);
-SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByCardNo_0(const PCIID *filter, int32_t cardNo,
-                                                       uint16_t *ioBase, uint16_t *irq);
+SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByCardNo(int32_t cardNo, uint16_t* ioBase,
+                                                     uint16_t* irq);
+SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByCardNo_0(const PCIID* filter, int32_t cardNo,
+                                                       uint16_t* ioBase, uint16_t* irq);
 
 /* I/O base and IRQ of the card at a zero-based position in scan order. */
-SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByOrder(int32_t index, uint16_t *ioBase, uint16_t *irq);
-SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByOrder_0(const PCIID *filter, int32_t index,
-                                                      uint16_t *ioBase, uint16_t *irq);
+SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByOrder(int32_t index, uint16_t* ioBase, uint16_t* irq);
+SLOTSCAN_API int32_t SLOTSCAN_CALL GetIOBaseByOrder_0(const PCIID* filter, int32_t index,
+                                                      uint16_t* ioBase, uint16_t* irq);
 
 /* Copy the card name and its NUL (PCI_CARD_NAME_SIZE bytes) into buffer; returns 7. */
-SLOTSCAN_API int32_t SLOTSCAN_CALL PCICardName(char *buffer);
+SLOTSCAN_API int32_t SLOTSCAN_CALL PCICardName(char* buffer);
 
 /* The built-in filter: vendor 0x10B5, device 0x9050, any subsystem. Touches no port. */
-SLOTSCAN_API void SLOTSCAN_CALL ReturnPCIID(uint16_t *vendor, uint16_t *device,
-                                            uint16_t *subsystemId, uint16_t *subsystemVendor);
+SLOTSCAN_API void SLOTSCAN_CALL ReturnPCIID(uint16_t* vendor, uint16_t* device,
+                                            uint16_t* subsystemId, uint16_t* subsystemVendor);
 
 /* Renumber the card at a position in scan order. 1 only when the card reads back newNo. */
 SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder(int32_t index, int32_t newNo);
-SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder_0(const PCIID *filter, int32_t index, int32_t newNo);
+SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder_0(const PCIID* filter, int32_t index,
+                                                      int32_t newNo);
 
 #ifdef __cplusplus
 }

@@ -26,8 +26,8 @@ void addOrdinaryDevices(simpc::Machine& machine, unsigned count, uint8_t bus) {
 simpc::Plx9050Card& MachineTest::addCard(unsigned n, int16_t cardNo) {
     return machine->addCard(
         {1, static_cast<uint8_t>(2 * n + 1), 0},
-        card(cardNo, static_cast<uint16_t>(0xE000 + 0x80 * n), static_cast<uint16_t>(0x300 + 0x20 * n),
-             static_cast<uint8_t>(5 + n)));
+        card(cardNo, static_cast<uint16_t>(0xE000 + 0x80 * n),
+             static_cast<uint16_t>(0x300 + 0x20 * n), static_cast<uint8_t>(5 + n)));
 }
 
 }  // namespace testing_support

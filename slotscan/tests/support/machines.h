@@ -20,7 +20,7 @@ simpc::CardConfig card(int16_t cardNo, uint16_t localBase, uint16_t ioBase, uint
 void addOrdinaryDevices(simpc::Machine& machine, unsigned count, uint8_t bus = 0);
 
 class MachineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         machine = std::make_unique<simpc::Machine>();
         portvex::useMachine(machine.get());

@@ -4,7 +4,7 @@
 #include <slotscan.h>
 #include <stdio.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     PCIID filter = {0x9050, 0x10B5, 0, 0};
     int16_t numbers[MAX_CARDS];
     char name[PCI_CARD_NAME_SIZE];

@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class Results {
-public:
+  public:
     // Records one check; `detail` says what was seen when it fails.
     void check(bool ok, const std::string& what, const std::string& detail = {}) {
         if (ok) {
@@ -44,7 +44,7 @@ public:
     int failed() const { return failed_; }
     void summary() const { std::printf("%d passed, %d failed\n", passed_, failed_); }
 
-private:
+  private:
     int passed_ = 0;
     int failed_ = 0;
 };
@@ -245,7 +245,8 @@ void checkFixedInformation(const Slotscan& lib, const fs::path& trace, Results& 
 
 void checkLookups(const Slotscan& lib, Results& r) {
     const auto numbers = cardNumbers(lib);
-    r.check(numbers == std::vector<int16_t>{1, 2, 3}, "FindPCICard lists cards 1, 2, 3 in scan order",
+    r.check(numbers == std::vector<int16_t>{1, 2, 3},
+            "FindPCICard lists cards 1, 2, 3 in scan order",
             listed(numbers) + "; " + portvexStatus());
 
     uint16_t base = 0, irq = 0;
@@ -309,8 +310,8 @@ void checkRenumbering(const Slotscan& lib, const fs::path& work, Results& r) {
     r.check(lib.setCardNoByOrder(2, -2) == 1, "SetCardNoByOrder(2, -2) succeeds");
     r.check(lib.setCardNoByOrder(3, 5) == 0, "SetCardNoByOrder past the last card fails");
     const auto numbers = cardNumbers(lib);
-    r.check(numbers == std::vector<int16_t>{7, 2, -2}, "FindPCICard lists 7, 2, -2 after renumbering",
-            listed(numbers));
+    r.check(numbers == std::vector<int16_t>{7, 2, -2},
+            "FindPCICard lists 7, 2, -2 after renumbering", listed(numbers));
 
     // The simulated cards keep their EEPROM in a file beside the rack: the Windows file
     // layer must have replaced it whole, leaving no temporary file behind.

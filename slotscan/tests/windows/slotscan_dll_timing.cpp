@@ -27,7 +27,8 @@ Fn bind(HMODULE dll, const char* name, int argumentBytes) {
 #else
     const std::string exported = "_" + std::string(name) + "@" + std::to_string(argumentBytes);
 #endif
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(dll, exported.c_str())));
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(dll, exported.c_str())));
 }
 
 }  // namespace
@@ -70,17 +71,18 @@ int main(int argc, char** argv) {
         uint16_t base = 0, irq = 0;
         const auto start = std::chrono::steady_clock::now();
         const int32_t found = getIOBase(last, &base, &irq);
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
         if (found != 1) {
             std::fprintf(stderr, "card %d not found at run %d\n", last, i);
             return 1;
         }
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("%d-card lookup of card %d, %d runs: median %.2f ms, fastest %.2f ms, slowest %.2f ms\n",
-                count, last, runs, ms[ms.size() / 2], ms.front(), ms.back());
+    std::printf(
+        "%d-card lookup of card %d, %d runs: median %.2f ms, fastest %.2f ms, slowest %.2f ms\n",
+        count, last, runs, ms[ms.size() / 2], ms.front(), ms.back());
     FreeLibrary(dll);
     return 0;
 }

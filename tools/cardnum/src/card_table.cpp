@@ -46,7 +46,9 @@ int CardScan::carriersOf(uint16_t number) const {
                                           [&](const Card& card) { return card.number == number; }));
 }
 
-std::vector<Card> scanCards(const PCIID& filter) { return CardScan(filter).cards(); }
+std::vector<Card> scanCards(const PCIID& filter) {
+    return CardScan(filter).cards();
+}
 
 std::optional<Lookup> findCard(const PCIID& filter, uint16_t number) {
     const CardScan scan(filter);

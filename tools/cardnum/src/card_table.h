@@ -28,7 +28,7 @@ std::string slotOf(const Card& card);
 // One scan of the library, kept: the cards in table order, and the library's rules to
 // pick one of them, so that cardnum picks the card a program would get.
 class CardScan {
-public:
+  public:
     explicit CardScan(const PCIID& filter);
 
     const std::vector<Card>& cards() const { return cards_; }
@@ -39,7 +39,7 @@ public:
     // How many cards carry `number`.
     int carriersOf(uint16_t number) const;
 
-private:
+  private:
     std::optional<Card> cardFor(const slotscan::PCICardInfo* entry) const;
 
     std::vector<slotscan::PCICardInfo> entries_;

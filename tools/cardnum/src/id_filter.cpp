@@ -1,7 +1,6 @@
 #include "id_filter.h"
 
 #include <cards/cards.h>
-
 #include <fmt/format.h>
 
 #include <array>
@@ -26,7 +25,9 @@ bool wordMatches(uint16_t wanted, uint16_t actual) {
 
 }  // namespace
 
-PCIID defaultFilter() { return slotscan::kDefaultFilter; }
+PCIID defaultFilter() {
+    return slotscan::kDefaultFilter;
+}
 
 std::optional<PCIID> parseIdFilter(std::string_view text) {
     std::array<uint16_t, 4> words{};

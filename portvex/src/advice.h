@@ -11,6 +11,14 @@ std::string lockedDown(const std::string& mode);
 inline constexpr const char* kEndLockdown =
     "until lockdown is off (on most machines, by turning Secure Boot off)";
 
+// Where the lockdown state cannot be read: securityfs is not mounted and the kernel
+// command line says nothing.
+inline constexpr const char* kLockdownUnknown =
+    "Whether lockdown is on cannot be told here (securityfs is not mounted at "
+    "/sys/kernel/security, and the kernel command line has no lockdown=): if writes to cards "
+    "are refused, lockdown (on with Secure Boot on many distributions) may be why; mount "
+    "securityfs (mount -t securityfs none /sys/kernel/security) to see it.";
+
 // For a user who may not use a device's resourceN file.
 inline constexpr const char* kJoinGroup =
     "add your user to the portvex group (see the Portvex README) or run as root";

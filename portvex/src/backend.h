@@ -2,6 +2,8 @@
 // environment at the first port access (select.cpp holds the list of backends).
 #pragma once
 
+#include <portvex.h>
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -50,30 +52,47 @@ class Backend {
 std::unique_ptr<Backend> makeUnavailableBackend(std::string name, std::string why);
 
 // The simulated PC described by a rack file; PORTVEX_TRACE, when set, names the trace file.
+// On Linux, libportvex loads it from a private module only when PORTVEX=sim: asks for it
+// (simulator_loader.cpp), so that programs on real hardware never load it.
 std::unique_ptr<Backend> makeSimulatorBackend(const std::string& rackFile);
 
 // A simulated PC the program built itself (not owned), for portvex::useMachine.
 std::unique_ptr<Backend> makeSimulatorBackend(simpc::Machine& machine);
+
+// Routes the process's port accesses to `backend` (not owned) instead of the one PORTVEX
+// chose; nullptr hands them back. The hook behind portvex::useMachine.
+PORTVEX_API void injectBackend(Backend* backend);
+
+// What the simulated PC module exports: a backend for a rack file, to be deleted by the
+// caller. Never nullptr; a rack that cannot be loaded gives a backend that says why.
+using SimulatorEntry = Backend* (*)(const char* rackFile);
+inline constexpr const char* kSimulatorEntryName = "portvex_simulator_backend";
+inline constexpr const char* kSimulatorModuleName = "portvex-sim.so";
 
 // Real hardware through the kernel's PCI files under `sysfsRoot` (normally "/sys"):
 // configuration mechanism #1 emulated over bus/pci/devices/*/config, and ports inside a
 // device's I/O BAR carried by its resourceN file. Other ports read 0xFFFFFFFF and drop
 // writes. The list of devices is read again when an access finds no device and the list
 // is older than `relistAfter`.
+// `procRoot` (normally "/proc") is where the kernel command line is read when securityfs
+// does not show the lockdown state.
 std::unique_ptr<Backend> makeSysfsBackend(
     std::string sysfsRoot,
-    std::chrono::steady_clock::duration relistAfter = std::chrono::seconds(1));
+    std::chrono::steady_clock::duration relistAfter = std::chrono::seconds(1),
+    std::string procRoot = "/proc");
 
 class PortInstructions;
 
 // Real hardware through `cpu`. Each thread is granted the ports it uses the first time it
 // uses them; `sysfsRoot` is where the kernel's lockdown state is read to explain refusals.
 std::unique_ptr<Backend> makeIopermBackend(std::unique_ptr<PortInstructions> cpu,
-                                           std::string sysfsRoot);
+                                           std::string sysfsRoot, std::string procRoot = "/proc");
 
-// Where the kernel's files are: "/sys", unless PORTVEX_SYSFS_ROOT names a stand-in tree
-// (used by the tests so that they never reach the real machine).
+// Where the kernel's files are: "/sys" and "/proc", unless PORTVEX_SYSFS_ROOT and
+// PORTVEX_PROC_ROOT name stand-in trees (used by the tests so that they never reach the
+// real machine).
 std::string sysfsRootFromEnvironment();
+std::string procRootFromEnvironment();
 
 // Chooses from the value of PORTVEX (nullptr when unset).
 std::unique_ptr<Backend> makeBackendFor(const char* portvexVariable);

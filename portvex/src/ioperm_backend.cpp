@@ -73,10 +73,12 @@ std::atomic<uint64_t> lastBackendNumber{0};
 
 class IopermBackend final : public Backend {
   public:
-    IopermBackend(std::unique_ptr<PortInstructions> cpu, std::string sysfsRoot)
+    IopermBackend(std::unique_ptr<PortInstructions> cpu, std::string sysfsRoot,
+                  std::string procRoot)
         : cpu_(std::move(cpu)),
           number_(++lastBackendNumber),
           sysfsRoot_(std::move(sysfsRoot)),
+          procRoot_(std::move(procRoot)),
           status_(
               "Real hardware through the processor's port instructions, with the ports "
               "granted to each thread by ioperm.") {
@@ -136,7 +138,8 @@ class IopermBackend final : public Backend {
         const std::string reason = std::strerror(error);
         std::string text;
         if (error == EPERM) {
-            if (const auto lockdown = sysfs::kernelLockdown(sysfsRoot_)) {
+            const sysfs::Lockdown state = sysfs::kernelLockdown(sysfsRoot_, procRoot_);
+            if (const auto& lockdown = state.mode) {
                 text = call + " was refused (" + reason + ") because " +
                        advice::lockedDown(*lockdown) +
                        ": no program may use port instructions, so nothing is read or written. "
@@ -148,6 +151,7 @@ class IopermBackend final : public Backend {
                        "): port instructions need root (the CAP_SYS_RAWIO capability), so "
                        "nothing is read or written. Run as root, or " +
                        advice::kUseKernelFiles + ".";
+                if (!state.known) text += std::string(" ") + advice::kLockdownUnknown;
             }
         } else if (error == ENOSYS) {
             text = call + " is not available (" + reason +
@@ -162,6 +166,7 @@ class IopermBackend final : public Backend {
     const std::unique_ptr<PortInstructions> cpu_;
     const uint64_t number_;
     const std::string sysfsRoot_;
+    const std::string procRoot_;
     std::atomic<bool> ready_{true};
     std::mutex refusalMutex_;
     StatusText status_;
@@ -174,8 +179,9 @@ std::unique_ptr<PortInstructions> makeProcessorPortInstructions() {
 }
 
 std::unique_ptr<Backend> makeIopermBackend(std::unique_ptr<PortInstructions> cpu,
-                                           std::string sysfsRoot) {
-    return std::make_unique<IopermBackend>(std::move(cpu), std::move(sysfsRoot));
+                                           std::string sysfsRoot, std::string procRoot) {
+    return std::make_unique<IopermBackend>(std::move(cpu), std::move(sysfsRoot),
+                                           std::move(procRoot));
 }
 
 }  // namespace portvex

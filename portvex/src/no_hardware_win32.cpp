@@ -14,7 +14,8 @@ const char* const kWhy =
 
 }  // namespace
 
-std::unique_ptr<Backend> makeSysfsBackend(std::string, std::chrono::steady_clock::duration) {
+std::unique_ptr<Backend> makeSysfsBackend(std::string, std::chrono::steady_clock::duration,
+                                          std::string) {
     return makeUnavailableBackend("none", kWhy);
 }
 
@@ -22,7 +23,8 @@ std::unique_ptr<PortInstructions> makeProcessorPortInstructions() {
     return nullptr;
 }
 
-std::unique_ptr<Backend> makeIopermBackend(std::unique_ptr<PortInstructions>, std::string) {
+std::unique_ptr<Backend> makeIopermBackend(std::unique_ptr<PortInstructions>, std::string,
+                                           std::string) {
     return makeUnavailableBackend("none", kWhy);
 }
 

@@ -9,11 +9,13 @@ namespace portvex {
 namespace {
 
 std::unique_ptr<Backend> makeSysfs(std::string_view) {
-    return makeSysfsBackend(sysfsRootFromEnvironment());
+    return makeSysfsBackend(sysfsRootFromEnvironment(), std::chrono::seconds(1),
+                            procRootFromEnvironment());
 }
 
 std::unique_ptr<Backend> makeIoperm(std::string_view) {
-    return makeIopermBackend(makeProcessorPortInstructions(), sysfsRootFromEnvironment());
+    return makeIopermBackend(makeProcessorPortInstructions(), sysfsRootFromEnvironment(),
+                             procRootFromEnvironment());
 }
 
 std::unique_ptr<Backend> makeNone(std::string_view) {
@@ -55,6 +57,11 @@ std::string knownValues() {
 std::string sysfsRootFromEnvironment() {
     const char* root = std::getenv("PORTVEX_SYSFS_ROOT");
     return root != nullptr && *root != '\0' ? root : "/sys";
+}
+
+std::string procRootFromEnvironment() {
+    const char* root = std::getenv("PORTVEX_PROC_ROOT");
+    return root != nullptr && *root != '\0' ? root : "/proc";
 }
 
 std::unique_ptr<Backend> makeBackendFor(const char* portvexVariable) {

@@ -68,12 +68,14 @@ struct IoWindow {
 
 class SysfsBackend final : public Backend {
   public:
-    SysfsBackend(std::string root, Clock::duration relistAfter)
+    SysfsBackend(std::string root, Clock::duration relistAfter, std::string procRoot)
         : root_(std::move(root)),
+          procRoot_(std::move(procRoot)),
           devicesDir_(root_ + "/bus/pci/devices"),
           relistAfter_(relistAfter),
           status_(std::string()) {
-        lockdown_ = sysfs::kernelLockdown(root_);
+        const sysfs::Lockdown lockdown = sysfs::kernelLockdown(root_, procRoot_);
+        lockdown_ = lockdown.mode;
         const int listError = relist();
         if (listError != 0) {
             ready_ = false;
@@ -90,6 +92,8 @@ class SysfsBackend final : public Backend {
         if (lockdown_) {
             ready_ = false;  // every write to a device will be lost
             text += " " + lockdownNote();
+        } else if (!lockdown.known) {
+            text += std::string(" ") + advice::kLockdownUnknown;
         }
         status_.set(std::move(text));
         if (ready_) checkCardAccess();
@@ -325,6 +329,7 @@ class SysfsBackend final : public Backend {
     }
 
     const std::string root_;
+    const std::string procRoot_;
     const std::string devicesDir_;
     const Clock::duration relistAfter_;
     mutable std::mutex mutex_;
@@ -341,8 +346,9 @@ class SysfsBackend final : public Backend {
 
 }  // namespace
 
-std::unique_ptr<Backend> makeSysfsBackend(std::string sysfsRoot, Clock::duration relistAfter) {
-    return std::make_unique<SysfsBackend>(std::move(sysfsRoot), relistAfter);
+std::unique_ptr<Backend> makeSysfsBackend(std::string sysfsRoot, Clock::duration relistAfter,
+                                          std::string procRoot) {
+    return std::make_unique<SysfsBackend>(std::move(sysfsRoot), relistAfter, std::move(procRoot));
 }
 
 }  // namespace portvex

@@ -92,9 +92,34 @@ std::optional<std::string> lockdownMode(std::string_view lockdownText) {
     return std::string(mode);
 }
 
-std::optional<std::string> kernelLockdown(const std::string& sysfsRoot) {
-    const auto text = readTextFile(sysfsRoot + "/kernel/security/lockdown");
-    return text ? lockdownMode(*text) : std::nullopt;
+std::optional<std::string> lockdownFromCommandLine(std::string_view commandLine) {
+    constexpr std::string_view kKey = "lockdown=";
+    std::optional<std::string> mode;
+    size_t at = 0;
+    while ((at = commandLine.find(kKey, at)) != std::string_view::npos) {
+        const bool wordStart = at == 0 || commandLine[at - 1] == ' ';
+        at += kKey.size();
+        if (!wordStart) continue;
+        const size_t end = commandLine.find_first_of(" \n", at);
+        mode = std::string(commandLine.substr(at, end == std::string_view::npos ? end : end - at));
+    }
+    // The kernel takes the last one; "none" or a word it does not know leaves it unlocked.
+    if (mode && *mode != "integrity" && *mode != "confidentiality") return std::nullopt;
+    return mode;
+}
+
+Lockdown kernelLockdown(const std::string& sysfsRoot, const std::string& procRoot) {
+    if (const auto text = readTextFile(sysfsRoot + "/kernel/security/lockdown")) {
+        return Lockdown{lockdownMode(*text), true};
+    }
+    const auto commandLine = readTextFile(procRoot + "/cmdline");
+    if (commandLine) {
+        if (auto mode = lockdownFromCommandLine(*commandLine))
+            return Lockdown{std::move(mode), true};
+    }
+    // Without securityfs, a kernel built to lock down by default, or locked down by its
+    // boot loader under Secure Boot, shows nothing on the command line either.
+    return Lockdown{std::nullopt, false};
 }
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {

@@ -39,8 +39,16 @@ std::optional<std::string> readTextFile(const std::string& path);
 // /sys/kernel/security/lockdown, shows the kernel locked down; nothing for "[none]".
 std::optional<std::string> lockdownMode(std::string_view lockdownText);
 
-// Lockdown state of the running kernel as seen under `sysfsRoot` (normally "/sys").
-std::optional<std::string> kernelLockdown(const std::string& sysfsRoot);
+// The active mode when the kernel command line (as in /proc/cmdline) sets lockdown=.
+std::optional<std::string> lockdownFromCommandLine(std::string_view commandLine);
+
+// Lockdown state of the running kernel: from securityfs under `sysfsRoot` (normally "/sys")
+// where it is mounted, else from lockdown= on `procRoot`/cmdline (normally "/proc").
+struct Lockdown {
+    std::optional<std::string> mode;  // the mode when the kernel is locked down
+    bool known = true;  // false: no securityfs file, and the command line sets nothing
+};
+Lockdown kernelLockdown(const std::string& sysfsRoot, const std::string& procRoot = "/proc");
 
 // An owned file descriptor; -1 when empty.
 class FileHandle {

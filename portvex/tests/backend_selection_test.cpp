@@ -129,6 +129,24 @@ TEST_F(EnvironmentBackendTest, UnknownBackendAndMissingRackAreExplained) {
               0);
 }
 
+// The simulated PC is a module of its own: without it PORTVEX=sim: says which file it
+// needs, and nothing else (the hardware backends) needs it.
+TEST_F(EnvironmentBackendTest, MissingSimulatorModuleIsNamed) {
+    const std::string module = (dir / "gone" / "portvex-sim.so").string();
+    setenv("PORTVEX_SIMULATOR", module.c_str(), 1);
+    const int status = inChild("sim:" + rack.string(), [&] {
+        int16_t numbers[MAX_CARDS];
+        if (FindPCICard(numbers) != 0 || portvex_ready() != 0) return 10;
+        const std::string text = portvex_status();
+        return text.find(module) != std::string::npos &&
+                       text.find("PORTVEX_SIMULATOR") != std::string::npos
+                   ? 0
+                   : 11;
+    });
+    unsetenv("PORTVEX_SIMULATOR");
+    EXPECT_EQ(status, 0);
+}
+
 TEST_F(EnvironmentBackendTest, TraceLogsEveryAccess) {
     const fs::path trace = dir / "trace.log";
     setenv("PORTVEX_TRACE", trace.c_str(), 1);

@@ -39,6 +39,8 @@ FakeSysfs::FakeSysfs() {
                                fs::perms::others_read | fs::perms::others_exec);
     fs::create_directories(root_ / "bus/pci/devices");
     fs::create_directories(root_ / "kernel/security");
+    // securityfs mounted and no lockdown, unless a test says otherwise.
+    setLockdown("[none] integrity confidentiality");
 }
 
 FakeSysfs::~FakeSysfs() {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 using namespace portvex::sysfs;
 
 TEST(DeviceNameTest, AcceptsKernelNamesOnly) {
@@ -61,5 +64,36 @@ TEST(LockdownTest, OnlyABracketedModeOtherThanNoneIsLockdown) {
     EXPECT_EQ(lockdownMode("none integrity [confidentiality]\n"), "confidentiality");
     EXPECT_FALSE(lockdownMode(""));
     EXPECT_FALSE(lockdownMode("none integrity"));
-    EXPECT_FALSE(kernelLockdown("/nonexistent-sysfs-root"));
+}
+
+// securityfs first; without it, lockdown= on the kernel command line (the last one counts);
+// without either, the state is unknown rather than "off".
+TEST(LockdownTest, SecurityfsThenCommandLineElseUnknown) {
+    struct Case {
+        const char* securityfs;   // nullptr: not mounted
+        const char* commandLine;  // nullptr: unreadable
+        std::optional<std::string> mode;
+        bool known;
+    };
+    const Case cases[] = {
+        {"[none] integrity confidentiality", "quiet lockdown=integrity", std::nullopt, true},
+        {"none [integrity] confidentiality", "quiet", "integrity", true},
+        {nullptr, "BOOT_IMAGE=/vmlinuz lockdown=confidentiality ro", "confidentiality", true},
+        {nullptr, "lockdown=integrity lockdown=confidentiality\n", "confidentiality", true},
+        {nullptr, "nolockdown=integrity quiet", std::nullopt, false},
+        {nullptr, "lockdown=none", std::nullopt, false},
+        {nullptr, nullptr, std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        const auto root = std::filesystem::temp_directory_path() / "portvex-lockdown-test";
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root / "sys/kernel/security");
+        std::filesystem::create_directories(root / "proc");
+        if (c.securityfs) std::ofstream(root / "sys/kernel/security/lockdown") << c.securityfs;
+        if (c.commandLine) std::ofstream(root / "proc/cmdline") << c.commandLine;
+        const Lockdown state = kernelLockdown(root / "sys", root / "proc");
+        EXPECT_EQ(state.mode, c.mode) << c.commandLine;
+        EXPECT_EQ(state.known, c.known) << c.commandLine;
+        std::filesystem::remove_all(root);
+    }
 }

@@ -12,6 +12,22 @@ trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 cp "$source/examples/racks/rack3.toml" "$work/"
+
+# The port layer needs no simulator, TOML or fmt library; the simulated PC is private,
+# and no run path has an empty entry (the current folder).
+portvex_lib=$(find "$work/prefix" -name 'libportvex.so.1' | head -n 1)
+if readelf -d "$portvex_lib" | grep NEEDED | grep -E 'simpc|toml|fmt'; then
+  echo "FAIL: $portvex_lib needs the simulated PC's libraries"; exit 1
+fi
+if find "$work/prefix" -name 'libsimpc.so*' | grep -v '/slotscan/'; then
+  echo "FAIL: libsimpc is installed outside the private folder"; exit 1
+fi
+for f in "$portvex_lib" "$work/prefix/bin/cardnum"; do
+  [ -e "$f" ] || continue
+  if readelf -d "$f" | grep -E 'R(UN)?PATH' | grep -E '\[:|::|:\]'; then
+    echo "FAIL: $f has an empty run path entry"; exit 1
+  fi
+done
 export PORTVEX="sim:$work/rack3.toml"
 
 cmake -S "$source/examples/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" \

@@ -1,9 +1,7 @@
 // For tests that build a simulated machine in code: route this process's port accesses
 // to `machine` (not owned) instead of the backend PORTVEX chose. nullptr hands the
-// accesses back to that backend.
+// accesses back to that backend. From the static library portvex_testing.
 #pragma once
-
-#include <portvex.h>
 
 namespace simpc {
 class Machine;
@@ -11,6 +9,6 @@ class Machine;
 
 namespace portvex {
 
-PORTVEX_API void useMachine(simpc::Machine* machine);
+void useMachine(simpc::Machine* machine);
 
 }  // namespace portvex

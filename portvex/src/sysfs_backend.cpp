@@ -3,7 +3,10 @@
 // configuration space needs no root.
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <portio/registers.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -173,7 +176,7 @@ class SysfsBackend final : public Backend {
             if (!config.valid() || sysfs::readDword(config.get(), 0) != kPlx9050Ids) continue;
             const std::string path = device.path + "/resource1";
             if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
-                refuseBar(path, errno, std::nullopt);
+                refuseBar(device, 1, errno, std::nullopt);
                 return;
             }
         }
@@ -258,7 +261,7 @@ class SysfsBackend final : public Backend {
             return bar;
         }
         bar.state = BarFile::State::Unreachable;
-        refuseBar(path, rwError, port);
+        refuseBar(devices_[window.device], window.bar, rwError, port);
         return bar;
     }
 
@@ -282,14 +285,14 @@ class SysfsBackend final : public Backend {
         BarFile& bar = openBar(*window, port);
         if (bar.state == BarFile::State::ReadOnly) {
             bar.state = BarFile::State::WriteRefused;
-            refuseBar(resourcePath(*window), EACCES, port);
+            refuseBar(devices_[window->device], window->bar, EACCES, port);
             return;
         }
         if (bar.state != BarFile::State::ReadWrite) return;
         if (sysfs::writeDword(bar.file.get(), port - window->range.first, value)) return;
         const int error = errno;
         bar.state = BarFile::State::WriteRefused;
-        refuseBar(resourcePath(*window), error, port);
+        refuseBar(devices_[window->device], window->bar, error, port);
     }
 
     std::string lockdownNote() const {
@@ -302,8 +305,54 @@ class SysfsBackend final : public Backend {
                advice::kEndLockdown + ".";
     }
 
+    // Whether `path` belongs to the portvex group, and where this user stands with it.
+    static advice::RefusedRange::Standing standingFor(const std::string& path, bool* groupFile) {
+        using Standing = advice::RefusedRange::Standing;
+        *groupFile = false;
+        const group* portvex = ::getgrnam("portvex");
+        if (portvex == nullptr) return Standing::GroupMissing;
+        struct stat file;
+        *groupFile = ::stat(path.c_str(), &file) == 0 && file.st_gid == portvex->gr_gid;
+        if (!*groupFile) return Standing::RuleMissing;
+        // The file is the group's, yet this process may not use it: it is not in the group.
+        const passwd* user = ::getpwuid(::geteuid());
+        bool listed = user != nullptr && user->pw_gid == portvex->gr_gid;
+        for (char** member = portvex->gr_mem; user != nullptr && *member != nullptr; ++member) {
+            listed |= std::strcmp(*member, user->pw_name) == 0;
+        }
+        return listed ? Standing::MemberSinceLogin : Standing::NotMember;
+    }
+
+    // Which range was refused, what it belongs to, and what to do.
+    advice::RefusedRange describeRefusal(const Device& device, size_t bar, const std::string& where,
+                                         int error) const {
+        advice::RefusedRange range;
+        range.where = where;
+        range.path = device.path + "/resource" + std::to_string(bar);
+        range.bar = static_cast<unsigned>(bar);
+        range.error = errorText(error);
+        const FileHandle config(::open((device.path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
+        const uint32_t ids =
+            config.valid() ? sysfs::readDword(config.get(), 0).value_or(kAllOnes) : kAllOnes;
+        char text[16];
+        std::snprintf(text, sizeof text, "%04x:%04x", ids >> 16, ids & 0xFFFF);
+        range.ids = text;
+        const size_t slash = device.path.rfind('/');
+        range.device = device.path.substr(slash + 1) + " (" + range.ids + ")";
+        bool groupFile = false;
+        range.standing = standingFor(range.path, &groupFile);
+        using Owner = advice::RefusedRange::Owner;
+        if (ids != kPlx9050Ids && !groupFile) {
+            range.owner = Owner::OtherDevice;
+        } else {
+            range.owner = bar == 1 ? Owner::BridgeRegisters : Owner::CardRange;
+        }
+        return range;
+    }
+
     // `port` is the access that was refused, if any yet.
-    void refuseBar(const std::string& path, int error, std::optional<uint32_t> port) {
+    void refuseBar(const Device& device, size_t bar, int error, std::optional<uint32_t> port) {
+        const std::string path = device.path + "/resource" + std::to_string(bar);
         const std::string where = port ? "port " + hexPort(*port) + " through " + path : path;
         if (lockdown_ && error == EPERM) {
             refuse("Writing " + where + " was refused (" + errorText(error) + "). " +
@@ -311,9 +360,7 @@ class SysfsBackend final : public Backend {
             return;
         }
         if (error == EACCES || error == EPERM) {
-            refuse("Reading card EEPROMs needs read and write access to " + path +
-                   ", which this user lacks (" + errorText(error) + "): " + advice::kJoinGroup +
-                   ". Until then " + advice::kLostAccesses + ".");
+            refuse(advice::refused(describeRefusal(device, bar, where, error)));
             return;
         }
         refuse("Cannot reach " + where + " (" + errorText(error) + "): " + advice::kLostAccesses +

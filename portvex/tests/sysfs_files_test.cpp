@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "advice.h"
+
 using namespace portvex::sysfs;
 
 TEST(DeviceNameTest, AcceptsKernelNamesOnly) {
@@ -96,4 +98,33 @@ TEST(LockdownTest, SecurityfsThenCommandLineElseUnknown) {
         EXPECT_EQ(state.known, c.known) << c.commandLine;
         std::filesystem::remove_all(root);
     }
+}
+
+// A refused range says what it belongs to and, for each reason, what to do.
+TEST(RefusalTest, SaysWhatTheRangeIsAndWhatToDo) {
+    using portvex::advice::RefusedRange;
+    RefusedRange range{"port 0xD000 through /s/resource4",
+                       "/s/resource4",
+                       "0000:01:02.0 (9050:10b5)",
+                       "9050:10b5",
+                       4,
+                       RefusedRange::Owner::CardRange,
+                       RefusedRange::Standing::NotMember,
+                       "Permission denied"};
+    const std::pair<RefusedRange::Standing, const char*> todo[] = {
+        {RefusedRange::Standing::RuleMissing, "`cardnum rule --id 9050:10b5`"},
+        {RefusedRange::Standing::GroupMissing, "no portvex group yet"},
+        {RefusedRange::Standing::NotMember, "add your user to the portvex group"},
+        {RefusedRange::Standing::MemberSinceLogin, "joined the portvex group after this login"}};
+    for (const auto& [standing, advice] : todo) {
+        range.standing = standing;
+        const std::string text = portvex::advice::refused(range);
+        EXPECT_NE(text.find(advice), std::string::npos) << text;
+        EXPECT_NE(text.find("BAR4 of 0000:01:02.0 (9050:10b5) is the card's own I/O range"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("/s/resource4 (Permission denied)"), std::string::npos) << text;
+    }
+    range.owner = RefusedRange::Owner::BridgeRegisters;
+    EXPECT_NE(portvex::advice::refused(range).find("bridge's local registers"), std::string::npos);
 }

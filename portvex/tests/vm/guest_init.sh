@@ -159,14 +159,18 @@ fi
 
 # With the udev rule's grant (its RUN commands, applied to the carriers here), a member
 # of the portvex group reads the EEPROM exactly as root does, through sysfs.
-for slot in 0000:00:04.0 0000:01:03.0; do
-  devpath=$(readlink -f /sys/bus/pci/devices/$slot)
+# Runs the RUN commands of a rule file (udev's "$$" is "$") for the device at a slot.
+apply_rule() {
+  devpath=$(readlink -f /sys/bus/pci/devices/$2)
   devpath=${devpath#/sys}
-  grep -o 'RUN+="[^"]*"' /etc/60-portvex.rules | sed 's/^RUN+="//; s/"$//' |
+  grep -o 'RUN+="[^"]*"' "$1" | sed 's/^RUN+="//; s/"$//; s/\$\$/$/g' |
     while read -r command; do
       eval "$(echo "$command" | sed "s|%p|$devpath|g")" || echo "rule command failed: $command"
     done
-  ls -l /sys/bus/pci/devices/$slot/resource1
+  ls -l /sys/bus/pci/devices/$2/resource*
+}
+for slot in 0000:00:04.0 0000:01:03.0; do
+  apply_rule /etc/60-portvex.rules $slot
 done
 PORTVEX=sysfs as_nobody --groups 990 vm_guest_probe eeprom 1 3 --reads 50 >/tmp/group.out 2>/tmp/group.err
 echo "exit status $?" >>/tmp/group.out
@@ -177,6 +181,40 @@ if cmp -s /tmp/group.txt /tmp/eeprom-1-3-sysfs.txt && grep -q 'ready 1' /tmp/gro
 else
   fail "portvex group member: EEPROM reads differ from root's"
   diff /tmp/eeprom-1-3-sysfs.txt /tmp/group.txt
+fi
+
+# Boards with other IDs: the rule cardnum writes for them grants every I/O range of the
+# device (here the RTL8139 at 01:01.0, whose only I/O range is BAR0), so a group member
+# reaches the device's own registers; a non-member, and a member using a device no rule
+# covers (the serial card at 01:02.0), are refused with what to do.
+cardnum rule --id 8139:10ec >/tmp/rtl.rules
+cat /tmp/rtl.rules
+apply_rule /tmp/rtl.rules 0000:01:01.0
+out=$(PORTVEX=sysfs as_nobody --groups 990 vm_guest_probe echo 1 1 0 8 0x12345678 2>&1)
+rc=$?
+echo "$out"
+if [ $rc -eq 0 ] && has "$out" "ready 1"; then
+  ok "portvex group member: the RTL8139's own I/O range (BAR0) through the rule cardnum wrote"
+else
+  fail "portvex group member: the rule cardnum wrote did not grant the RTL8139's BAR0"
+fi
+out=$(PORTVEX=sysfs as_nobody vm_guest_probe echo 1 1 0 8 0x12345678 2>&1)
+rc=$?
+echo "$out"
+if [ $rc -ne 0 ] && has "$out" "BAR0 of 0000:01:01.0 (8139:10ec) is the card's own I/O range" &&
+   has "$out" "resource0" && has "$out" "then log in again"; then
+  ok "non-member: refused, told which range it is and to join the group"
+else
+  fail "non-member: expected a refusal naming BAR0 of 01:01.0 and the group"
+fi
+out=$(PORTVEX=sysfs as_nobody --groups 990 vm_guest_probe echo 1 2 0 0 0 2>&1)
+rc=$?
+echo "$out"
+if [ $rc -ne 0 ] && has "$out" "no card the portvex group rule covers" &&
+   has "$out" "cardnum rule --id"; then
+  ok "group member on an uncovered device: refused, told the rule does not cover it"
+else
+  fail "group member on an uncovered device: expected a refusal naming the missing rule"
 fi
 
 if [ $failures -eq 0 ]; then

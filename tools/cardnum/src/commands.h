@@ -33,6 +33,8 @@ int runList(const CommonOptions& options, Streams io);
 int runFind(const CommonOptions& options, long number, Streams io);
 int runSet(const PCIID& filter, const SetRequest& request, Streams io);
 int runDoctor(const CommonOptions& options, Streams io);
+// Prints the udev rule for cards with `filter`'s IDs; `idArgument` is --id as given.
+int runRule(const PCIID& filter, const std::string& idArgument, Streams io);
 
 // False, with the port layer's reason on `err`, when ports reach no machine.
 bool havePortAccess(std::ostream& err);

@@ -112,6 +112,12 @@ int run(int argc, char** argv, bool& json, nlohmann::ordered_json& document,
     addIdOption(*doctor, args.id);
     addJsonFlag(*doctor, args.json);
 
+    CLI::App* rule = app.add_subcommand(
+        "rule",
+        "Print the udev rule that lets the portvex group use every I/O range of the cards, "
+        "with the lines that install and apply it");
+    addIdOption(*rule, args.id);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -126,7 +132,8 @@ int run(int argc, char** argv, bool& json, nlohmann::ordered_json& document,
     std::ostream& err = json ? static_cast<std::ostream&>(complaints) : std::cerr;
 
     if (app.get_subcommands().empty()) {
-        err << failureMessage(&app, CLI::RequiredError("A command (list, find, set or doctor)"));
+        err << failureMessage(&app,
+                              CLI::RequiredError("A command (list, find, set, doctor or rule)"));
         return cardnum::kUsage;
     }
 
@@ -138,6 +145,7 @@ int run(int argc, char** argv, bool& json, nlohmann::ordered_json& document,
         if (list->parsed()) return cardnum::runList(common, io);
         if (find->parsed()) return cardnum::runFind(common, args.number, io);
         if (set->parsed()) return cardnum::runSet(common.filter, args.set, io);
+        if (rule->parsed()) return cardnum::runRule(common.filter, args.id, io);
         return cardnum::runDoctor(common, io);
     } catch (const std::exception& e) {
         err << "cardnum: " << e.what() << '\n';

@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Ids, BadArguments,
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, BadArguments,
-    ::testing::Values(BadLine{{}, "A command (list, find, set or doctor) is required"},
+    ::testing::Values(BadLine{{}, "A command (list, find, set, doctor or rule) is required"},
                       BadLine{{"renumber"}, "renumber"},
                       BadLine{{"set", "--card", "1", "2", "--json"}, "--json"},
                       BadLine{{"find"}, "NUMBER"}));
@@ -95,7 +95,7 @@ TEST(Arguments, ManualPageCoversEveryOption) {
     Workspace ws;
     std::set<std::string> offered;
     const std::regex option("--[a-z][a-z-]*");
-    for (const char* command : {"", "list", "find", "set", "doctor"}) {
+    for (const char* command : {"", "list", "find", "set", "doctor", "rule"}) {
         std::vector<std::string> args;
         if (*command != '\0') args.emplace_back(command);
         args.emplace_back("--help");

@@ -57,7 +57,8 @@ int runRule(const PCIID& filter, const std::string& idArgument, Streams io) {
         trigger += fmt::format(" --attr-match={}=0x{:04x}", m.attribute, m.value);
     }
     const std::string file = fileName(filter);
-    const std::string self = idArgument.empty() ? "cardnum rule" : "cardnum rule --id " + idArgument;
+    const std::string self =
+        idArgument.empty() ? "cardnum rule" : "cardnum rule --id " + idArgument;
     fmt::print(io.out,
                "# Lets members of the group \"portvex\" read and write every I/O range of PCI "
                "devices\n"

@@ -13,10 +13,10 @@ namespace {
 using cardnum_test::Workspace;
 
 struct RuleCase {
-    const char* id;         // --id, or "" for the library's own IDs
-    const char* match;      // the rule's match part
-    const char* fileName;   // where the install line puts it
-    const char* trigger;    // the trigger line's matches
+    const char* id;        // --id, or "" for the library's own IDs
+    const char* match;     // the rule's match part
+    const char* fileName;  // where the install line puts it
+    const char* trigger;   // the trigger line's matches
 };
 
 class Rule : public ::testing::TestWithParam<RuleCase> {};
@@ -32,7 +32,8 @@ TEST_P(Rule, MatchesTheIdsAndSaysHowToInstallAndApplyIt) {
                            ", \\\n  RUN+="),
               std::string::npos)
         << run;
-    EXPECT_NE(run.out.find(std::string("sudo tee /etc/udev/rules.d/") + c.fileName), std::string::npos)
+    EXPECT_NE(run.out.find(std::string("sudo tee /etc/udev/rules.d/") + c.fileName),
+              std::string::npos)
         << run;
     EXPECT_NE(run.out.find("sudo udevadm control --reload"), std::string::npos) << run;
     EXPECT_NE(run.out.find(std::string("sudo udevadm trigger --subsystem-match=pci ") + c.trigger +
@@ -46,11 +47,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RuleCase{"", R"(ATTR{vendor}=="0x10b5", ATTR{device}=="0x9050")", "60-portvex.rules",
                  "--attr-match=vendor=0x10b5 --attr-match=device=0x9050"},
-        RuleCase{"30c8:1498:5:6",
-                 R"(ATTR{vendor}=="0x1498", ATTR{device}=="0x30c8", ATTR{subsystem_vendor}=="0x0006", ATTR{subsystem_device}=="0x0005")",
-                 "60-portvex-1498-30c8.rules",
-                 "--attr-match=vendor=0x1498 --attr-match=device=0x30c8 "
-                 "--attr-match=subsystem_vendor=0x0006 --attr-match=subsystem_device=0x0005"},
+        RuleCase{
+            "30c8:1498:5:6",
+            R"(ATTR{vendor}=="0x1498", ATTR{device}=="0x30c8", ATTR{subsystem_vendor}=="0x0006", ATTR{subsystem_device}=="0x0005")",
+            "60-portvex-1498-30c8.rules",
+            "--attr-match=vendor=0x1498 --attr-match=device=0x30c8 "
+            "--attr-match=subsystem_vendor=0x0006 --attr-match=subsystem_device=0x0005"},
         RuleCase{"0:1498", R"(ATTR{vendor}=="0x1498")", "60-portvex-1498-0000.rules",
                  "--attr-match=vendor=0x1498"}));
 
@@ -92,7 +94,8 @@ TEST(RuleGrant, CoversEveryIoRangeOfTheDevice) {
     const auto log = ws.dir() / "granted.txt";
     ASSERT_EQ(std::system((command + " > " + log.string()).c_str()), 0) << command;
     std::ifstream in(log);
-    const std::string granted((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string granted((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
     const std::string one = device.string() + "/resource1\n";
     const std::string four = device.string() + "/resource4\n";
     EXPECT_EQ(granted, one + one + four + four);

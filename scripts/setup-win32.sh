@@ -9,7 +9,7 @@ set -eu
 
 packages="cmake make
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  libtomlplusplus-dev nlohmann-json3-dev libfmt-dev wine wine64 wine32:i386"
+  libtomlplusplus-dev nlohmann-json3-dev libfmt-dev libcli11-dev wine wine64 wine32:i386"
 
 if [ "$(id -u)" -eq 0 ]; then as_root=""; else as_root="sudo"; fi
 

@@ -75,16 +75,17 @@ HWND makeControl(const wchar_t* className, DWORD exStyle, DWORD style, std::stri
                  const Twips::Rect& twips, int id, HFONT font) {
     const Twips::Rect r = Twips::toPixels(twips, form.dpiX, form.dpiY);
     const HWND control = CreateWindowExW(
-        exStyle, className, WideText::fromUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-        r.left, r.top, r.width, r.height, form.window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+        exStyle, className, WideText::fromUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style, r.left,
+        r.top, r.width, r.height, form.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+        GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
 }
 
 HWND makeTextBox(std::string_view text, const Twips::Rect& twips, int id) {
-    const HWND box = makeControl(L"EDIT", WS_EX_CLIENTEDGE, WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
-                                 text, twips, id, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    const HWND box =
+        makeControl(L"EDIT", WS_EX_CLIENTEDGE, WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, text, twips,
+                    id, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
     SendMessageW(box, EM_SETLIMITTEXT, 0, 0);  // no limit
     return box;
 }
@@ -111,8 +112,8 @@ void createControls() {
     form.label1Font = labelFont(face, kLabel1Points, form.dpiY);
     form.label2Font = labelFont(face, kLabel2Points, form.dpiY);
     const DWORD labelStyle = SS_LEFT | SS_NOPREFIX;
-    form.label1 = makeControl(L"STATIC", 0, labelStyle, kLabel1Text, kLabel1,
-                              kIdLabel1, form.label1Font);
+    form.label1 =
+        makeControl(L"STATIC", 0, labelStyle, kLabel1Text, kLabel1, kIdLabel1, form.label1Font);
     for (size_t i = 0; i < kLabel2Texts.size(); ++i) {
         makeControl(L"STATIC", 0, labelStyle, kLabel2Texts[i], kLabel2[i],
                     kIdLabel2 + static_cast<int>(i), form.label2Font);
@@ -193,9 +194,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     windowClass.lpfnWndProc = formProcedure;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    windowClass.hIconSm = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                   GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0));
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = kClassName;

@@ -26,9 +26,10 @@ void check(bool passed, const std::string& what) {
 }
 
 std::wstring text(HWND window) {
-    std::wstring buffer(static_cast<size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
-    const LRESULT length = SendMessageW(window, WM_GETTEXT, buffer.size(),
-                                        reinterpret_cast<LPARAM>(buffer.data()));
+    std::wstring buffer(static_cast<size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1,
+                        L'\0');
+    const LRESULT length =
+        SendMessageW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     buffer.resize(static_cast<size_t>(length));
     return buffer;
 }
@@ -74,8 +75,10 @@ Controls findControls(HWND form) {
         const std::wstring kind(className);
         if (_wcsicmp(className, L"Static") == 0) found.labels.push_back(child);
         if (_wcsicmp(className, L"Edit") == 0) found.boxes.push_back(child);
-        if (_wcsicmp(className, L"Button") == 0 && utf8(child) == FormDesign::kReadCaption) found.read = child;
-        if (_wcsicmp(className, L"Button") == 0 && utf8(child) == FormDesign::kExitCaption) found.exit = child;
+        if (_wcsicmp(className, L"Button") == 0 && utf8(child) == FormDesign::kReadCaption)
+            found.read = child;
+        if (_wcsicmp(className, L"Button") == 0 && utf8(child) == FormDesign::kExitCaption)
+            found.exit = child;
     }
     const auto byTop = [](HWND a, HWND b) {
         RECT ra, rb;
@@ -95,7 +98,8 @@ void type(HWND box, std::string_view typed) {
 // Clicks a button and waits for a message box; returns its text and closes it.
 std::string clickExpectingMessage(DWORD process, HWND button) {
     PostMessageW(button, BM_CLICK, 0, 0);
-    const HWND box = waitForWindow(process, L"#32770", WideText::fromUtf8(FormDesign::kMessageTitle));
+    const HWND box =
+        waitForWindow(process, L"#32770", WideText::fromUtf8(FormDesign::kMessageTitle));
     if (box == nullptr) return {};
     std::string said;
     EnumChildWindows(
@@ -103,7 +107,8 @@ std::string clickExpectingMessage(DWORD process, HWND button) {
         [](HWND child, LPARAM out) {
             wchar_t className[32] = {};
             GetClassNameW(child, className, 32);
-            if (_wcsicmp(className, L"Static") == 0) *reinterpret_cast<std::string*>(out) += utf8(child);
+            if (_wcsicmp(className, L"Static") == 0)
+                *reinterpret_cast<std::string*>(out) += utf8(child);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&said));
@@ -130,13 +135,17 @@ bool exitsWithin(const PROCESS_INFORMATION& process, DWORD milliseconds) {
 
 void driveWithLibrary(const char* program) {
     const PROCESS_INFORMATION process = start(program);
-    const HWND form = waitForWindow(process.dwProcessId, nullptr, WideText::fromUtf8(FormDesign::kCaption));
+    const HWND form =
+        waitForWindow(process.dwProcessId, nullptr, WideText::fromUtf8(FormDesign::kCaption));
     check(form != nullptr, "the window Form1 opens");
     if (form == nullptr) return;
     const Controls controls = findControls(form);
-    check(controls.labels.size() == 4 && controls.boxes.size() == 3 && controls.read && controls.exit,
-          "four labels, three text boxes, Read and Exit");
-    if (controls.labels.size() != 4 || controls.boxes.size() != 3 || !controls.read || !controls.exit) return;
+    check(
+        controls.labels.size() == 4 && controls.boxes.size() == 3 && controls.read && controls.exit,
+        "four labels, three text boxes, Read and Exit");
+    if (controls.labels.size() != 4 || controls.boxes.size() != 3 || !controls.read ||
+        !controls.exit)
+        return;
     const HWND cardNo = controls.boxes[0];
     const HWND ioBase = controls.boxes[1];
     const HWND irq = controls.boxes[2];
@@ -160,21 +169,21 @@ void driveWithLibrary(const char* program) {
         const char* irq;
     };
     const Case cases[] = {
-        {"255", "NO", "NO"},   {"1", "300H", "5"},    {"2", "E800H", "11"},
-        {"-1", "310H", "10"},  {" 3 ", "0H", "9"},    {"-32768", "320H", "7"},
-        {"32767", "330H", "3"}, {"1", "300H", "5"},
+        {"255", "NO", "NO"}, {"1", "300H", "5"},      {"2", "E800H", "11"},   {"-1", "310H", "10"},
+        {" 3 ", "0H", "9"},  {"-32768", "320H", "7"}, {"32767", "330H", "3"}, {"1", "300H", "5"},
     };
     for (const Case& c : cases) {
         type(cardNo, c.typed);
         SendMessageW(controls.read, BM_CLICK, 0, 0);
         check(utf8(ioBase) == c.ioBase && utf8(irq) == c.irq,
-              std::string("card \"") + c.typed + "\" shows " + c.ioBase + " and " + c.irq + " (got " +
-                  utf8(ioBase) + " and " + utf8(irq) + ")");
+              std::string("card \"") + c.typed + "\" shows " + c.ioBase + " and " + c.irq +
+                  " (got " + utf8(ioBase) + " and " + utf8(irq) + ")");
     }
 
     type(cardNo, "abc");
     const std::string said = clickExpectingMessage(process.dwProcessId, controls.read);
-    check(said.find("\"abc\"") != std::string::npos && said.find("-32768 to 32767") != std::string::npos,
+    check(said.find("\"abc\"") != std::string::npos &&
+              said.find("-32768 to 32767") != std::string::npos,
           "bad text opens a message quoting it and the range: " + said);
     check(IsWindow(form) && utf8(ioBase) == "300H" && utf8(irq) == "5",
           "after the message the window stays and keeps its results");
@@ -199,7 +208,8 @@ void driveWithLibrary(const char* program) {
 
 void driveWithoutLibrary(const char* program) {
     const PROCESS_INFORMATION process = start(program);
-    const HWND form = waitForWindow(process.dwProcessId, nullptr, WideText::fromUtf8(FormDesign::kCaption));
+    const HWND form =
+        waitForWindow(process.dwProcessId, nullptr, WideText::fromUtf8(FormDesign::kCaption));
     check(form != nullptr, "without Slotscan.DLL the window opens");
     if (form != nullptr) {
         const Controls controls = findControls(form);

@@ -59,15 +59,21 @@ struct Controls {
     HWND exit = nullptr;
 };
 
+BOOL CALLBACK collect(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+}
+
+BOOL CALLBACK collectStaticText(HWND child, LPARAM out) {
+    wchar_t className[32] = {};
+    GetClassNameW(child, className, 32);
+    if (_wcsicmp(className, L"Static") == 0) *reinterpret_cast<std::string*>(out) += utf8(child);
+    return TRUE;
+}
+
 Controls findControls(HWND form) {
     std::vector<HWND> children;
-    EnumChildWindows(
-        form,
-        [](HWND child, LPARAM list) {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
+    EnumChildWindows(form, collect, reinterpret_cast<LPARAM>(&children));
     Controls found;
     for (const HWND child : children) {
         wchar_t className[32] = {};
@@ -102,16 +108,7 @@ std::string clickExpectingMessage(DWORD process, HWND button) {
         waitForWindow(process, L"#32770", WideText::fromUtf8(FormDesign::kMessageTitle));
     if (box == nullptr) return {};
     std::string said;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM out) {
-            wchar_t className[32] = {};
-            GetClassNameW(child, className, 32);
-            if (_wcsicmp(className, L"Static") == 0)
-                *reinterpret_cast<std::string*>(out) += utf8(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&said));
+    EnumChildWindows(box, collectStaticText, reinterpret_cast<LPARAM>(&said));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int tries = 0; tries < 100 && IsWindow(box); ++tries) Sleep(50);
     return said;
@@ -192,7 +189,7 @@ void driveWithLibrary(const char* program) {
     type(cardNo, "2");
     SetForegroundWindow(form);
     PostMessageW(cardNo, WM_KEYDOWN, VK_RETURN, 1);
-    PostMessageW(cardNo, WM_KEYUP, VK_RETURN, 0xC0000001);
+    PostMessageW(cardNo, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC0000001u));
     Sleep(300);
     SendMessageW(form, WM_NULL, 0, 0);
     check(utf8(ioBase) == "300H", "Enter does not start a Read");

@@ -11,33 +11,26 @@
 #include <limits>
 
 #include "CardText.h"
-#include "Twips.h"
+#include "FormDesign.h"
 
 namespace {
 
-// The window as designed, in twips.
-// The form: its place on the screen and the size of its client area.
-constexpr Twips::Rect kForm{1815, 1965, 4965, 3150};
-constexpr Twips::Rect kLabel1{180, 108, 4500, 360};
-constexpr std::array<Twips::Rect, 3> kLabel2{{
-    {1188, 612, 864, 276},
-    {1116, 1224, 1152, 276},
-    {1080, 1728, 1152, 276},
-}};
-constexpr Twips::Rect kTxtCardNo{2376, 612, 768, 300};
-constexpr Twips::Rect kTxtIOBase{2376, 1188, 768, 300};
-constexpr Twips::Rect kTxtIRQNO{2376, 1728, 768, 300};
-constexpr Twips::Rect kReadCardNO{756, 2304, 1200, 372};
-constexpr Twips::Rect kCommand1{2628, 2304, 1200, 372};
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-// The labels' KaiTi face under its GB2312 name first, then under the names the
-// installed KaiTi fonts carry on Linux.
+QRect toQRect(const Twips::Rect& twips, double dpiX, double dpiY) {
+    const Twips::Rect r = Twips::toPixels(twips, dpiX, dpiY);
+    return {r.left, r.top, r.width, r.height};
+}
+
 QFont kaitiFont(qreal pointSize) {
     QFont font;
-    font.setFamilies({QStringLiteral("楷体_GB2312"), QStringLiteral("KaiTi"),
-                      QStringLiteral("AR PL KaitiM GB"), QStringLiteral("AR PL UKai CN")});
+    QStringList faces;
+    for (const std::string_view face : FormDesign::kLabelFaces) faces << fromUtf8(face);
+    font.setFamilies(faces);
     font.setPointSizeF(pointSize);
-    font.setWeight(QFont::Normal);
+    font.setWeight(static_cast<QFont::Weight>(FormDesign::kLabelWeight));
     font.setItalic(false);
     font.setUnderline(false);
     font.setStrikeOut(false);
@@ -73,7 +66,7 @@ QPushButton* makeButton(const QString& name, const QString& caption, QWidget* pa
 FrmPciRead::FrmPciRead(QString slotscanLibraryFile, QWidget* parent)
     : QWidget(parent), slotscan_(std::move(slotscanLibraryFile)) {
     setObjectName(QStringLiteral("FrmPciRead"));
-    setWindowTitle(QStringLiteral("Form1"));
+    setWindowTitle(fromUtf8(FormDesign::kCaption));
     createControls();
     placeControls();
     connect(readCardNO_, &QPushButton::clicked, this, &FrmPciRead::readCard);
@@ -81,25 +74,27 @@ FrmPciRead::FrmPciRead(QString slotscanLibraryFile, QWidget* parent)
 }
 
 void FrmPciRead::createControls() {
-    label1_ = makeLabel(QStringLiteral("PCI总线下口地址与中断信息"), 18.0, this);
+    label1_ = makeLabel(fromUtf8(FormDesign::kLabel1Text), FormDesign::kLabel1Points, this);
     label1_->setObjectName(QStringLiteral("Label1"));
     QPalette palette = label1_->palette();
-    palette.setColor(QPalette::WindowText, QColor(64, 64, 64));
+    const FormDesign::Colour colour = FormDesign::kLabel1Colour;
+    palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
     label1_->setPalette(palette);
 
-    const std::array<QString, 3> captions{QStringLiteral("卡号："), QStringLiteral("口地址："),
-                                          QStringLiteral("中断号：")};
     for (std::size_t i = 0; i < label2_.size(); ++i) {
-        label2_[i] = makeLabel(captions[i], 13.5, this);
+        label2_[i] =
+            makeLabel(fromUtf8(FormDesign::kLabel2Texts[i]), FormDesign::kLabel2Points, this);
         label2_[i]->setObjectName(QStringLiteral("Label2"));
         label2_[i]->setProperty("index", static_cast<int>(i));
     }
 
-    txtCardNo_ = makeTextBox(QStringLiteral("txtCardNo"), QStringLiteral("255"), this);
-    txtIOBase_ = makeTextBox(QStringLiteral("txtIOBase"), QStringLiteral("无"), this);
-    txtIRQNO_ = makeTextBox(QStringLiteral("txtIRQNO"), QStringLiteral("无"), this);
-    readCardNO_ = makeButton(QStringLiteral("ReadCardNO"), QStringLiteral("Read"), this);
-    command1_ = makeButton(QStringLiteral("Command1"), QStringLiteral("Exit"), this);
+    txtCardNo_ = makeTextBox(QStringLiteral("txtCardNo"), fromUtf8(FormDesign::kCardNoText), this);
+    txtIOBase_ =
+        makeTextBox(QStringLiteral("txtIOBase"), fromUtf8(FormDesign::kNoResultText), this);
+    txtIRQNO_ = makeTextBox(QStringLiteral("txtIRQNO"), fromUtf8(FormDesign::kNoResultText), this);
+    readCardNO_ =
+        makeButton(QStringLiteral("ReadCardNO"), fromUtf8(FormDesign::kReadCaption), this);
+    command1_ = makeButton(QStringLiteral("Command1"), fromUtf8(FormDesign::kExitCaption), this);
 
     // Tab order: the card number, the two results, Exit, then Read.
     setTabOrder(txtCardNo_, txtIOBase_);
@@ -114,10 +109,11 @@ void FrmPciRead::placeControls() {
     const double dpiX = display->logicalDotsPerInchX();
     const double dpiY = display->logicalDotsPerInchY();
     const auto place = [dpiX, dpiY](QWidget* control, const Twips::Rect& twips) {
-        control->setGeometry(Twips::toPixels(twips, dpiX, dpiY));
+        control->setGeometry(toQRect(twips, dpiX, dpiY));
     };
 
-    const QRect form = Twips::toPixels(kForm, dpiX, dpiY);
+    using namespace FormDesign;
+    const QRect form = toQRect(kForm, dpiX, dpiY);
     resize(form.size());
     move(form.topLeft());
 
@@ -131,9 +127,9 @@ void FrmPciRead::placeControls() {
 }
 
 void FrmPciRead::readCard() {
-    const CardText::CardNumber cardNo = CardText::parseCardNumber(txtCardNo_->text());
+    const CardText::CardNumber cardNo = CardText::parseCardNumber(txtCardNo_->text().toStdString());
     if (!cardNo.ok()) {
-        reportProblem(cardNo.problem);
+        reportProblem(QString::fromStdString(cardNo.problem));
         return;
     }
     if (const auto problem = slotscan_.bind()) {
@@ -141,17 +137,17 @@ void FrmPciRead::readCard() {
         return;
     }
     if (const auto card = slotscan_.getIOBaseByCardNo(cardNo.value)) {
-        txtIOBase_->setText(CardText::formatIOBase(card->ioBase));
-        txtIRQNO_->setText(CardText::formatIrq(card->irq));
+        txtIOBase_->setText(QString::fromStdString(CardText::formatIOBase(card->ioBase)));
+        txtIRQNO_->setText(QString::fromStdString(CardText::formatIrq(card->irq)));
     } else {
-        txtIOBase_->setText(QStringLiteral("NO"));
-        txtIRQNO_->setText(QStringLiteral("NO"));
+        txtIOBase_->setText(fromUtf8(FormDesign::kNotFoundText));
+        txtIRQNO_->setText(fromUtf8(FormDesign::kNotFoundText));
     }
 }
 
 void FrmPciRead::reportProblem(const QString& message) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Cardpeek"), message, QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::Warning, fromUtf8(FormDesign::kMessageTitle), message,
+                    QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -2,8 +2,7 @@
 // logical DPI: 15 twips to the pixel at 96 DPI.
 #pragma once
 
-#include <QRect>
-#include <QtMath>
+#include <cmath>
 
 namespace Twips {
 
@@ -18,10 +17,10 @@ struct Rect {
 
 // Each value is rounded on its own, so a control keeps its size wherever it sits.
 inline int toPixels(int twips, double dpi) {
-    return qRound(twips * dpi / kPerInch);
+    return static_cast<int>(std::lround(twips * dpi / kPerInch));
 }
 
-inline QRect toPixels(const Rect& r, double dpiX, double dpiY) {
+inline Rect toPixels(const Rect& r, double dpiX, double dpiY) {
     return {toPixels(r.left, dpiX), toPixels(r.top, dpiY), toPixels(r.width, dpiX),
             toPixels(r.height, dpiY)};
 }

@@ -1,4 +1,4 @@
-# toml++, nlohmann/json and fmt for the Windows build, from Debian's Linux packages used as
+# toml++, nlohmann/json, fmt and CLI11 for the Windows build, from Debian's Linux packages used as
 # header-only libraries. Only their own folders go on the include path (through links in
 # the build folder), never the host's /usr/include, whose C headers are Linux ones.
 # The targets carry the names their CMake packages give them on Linux.
@@ -21,6 +21,7 @@ endfunction()
 _header_only_library(tomlplusplus_headers tomlplusplus::tomlplusplus toml++)
 _header_only_library(nlohmann_json_headers nlohmann_json::nlohmann_json nlohmann)
 _header_only_library(fmt_headers fmt::fmt fmt)
+_header_only_library(cli11_headers CLI11::CLI11 CLI)
 if(TARGET fmt_headers)
   target_compile_definitions(fmt_headers INTERFACE FMT_HEADER_ONLY)
 endif()

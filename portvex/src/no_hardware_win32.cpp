@@ -1,6 +1,7 @@
-// Windows: this Portvex.dll carries only the simulated PC. Real port access on Windows
-// goes through a kernel driver, which comes with the Portvex.dll installed beside the
-// hardware; the hardware backend names therefore lead to a backend that touches no port.
+// Windows: no port instructions. Real port access on Windows goes through a kernel driver,
+// which comes with the Portvex.dll installed beside the hardware, so PORTVEX=ioperm leads
+// to a backend that touches no port; the sysfs backend (sysfs_files_win32.cpp) reaches
+// cards only under Wine on Linux.
 #include "backend.h"
 #include "port_instructions.h"
 
@@ -8,16 +9,12 @@ namespace portvex {
 namespace {
 
 const char* const kWhy =
-    "This Portvex.dll reaches no hardware: port access on Windows needs a kernel driver. "
-    "Use the Portvex.dll that came with the driver, or set PORTVEX=sim:C:\\path\\to\\rack.toml "
-    "for the simulated PC.";
+    "PORTVEX=ioperm reaches no port on Windows: port instructions there need a kernel driver. "
+    "Use the Portvex.dll that came with the driver; under Wine on Linux, leave PORTVEX unset "
+    "for the kernel's PCI files, or set PORTVEX=sim:C:\\path\\to\\rack.toml for the "
+    "simulated PC.";
 
 }  // namespace
-
-std::unique_ptr<Backend> makeSysfsBackend(std::string, std::chrono::steady_clock::duration,
-                                          std::string) {
-    return makeUnavailableBackend("none", kWhy);
-}
 
 std::unique_ptr<PortInstructions> makeProcessorPortInstructions() {
     return nullptr;

@@ -1,13 +1,7 @@
 // Real hardware through the kernel's PCI files. The kernel performs every access under
 // its own locks, so a scan cannot disturb the kernel's use of 0xCF8/0xCFC, and reading
 // configuration space needs no root.
-#include <dirent.h>
-#include <fcntl.h>
-#include <grp.h>
 #include <portio/registers.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -132,21 +126,20 @@ class SysfsBackend final : public Backend {
     // Reads the device folders again; 0 or the errno of the failure.
     int relist() {
         listedAt_ = Clock::now();
-        DIR* dir = ::opendir(devicesDir_.c_str());
-        if (dir == nullptr) return errno != 0 ? errno : ENOENT;
+        const auto names = sysfs::listFolder(devicesDir_);
+        if (!names) return errno != 0 ? errno : ENOENT;
         std::vector<Device> devices;
-        while (const dirent* entry = ::readdir(dir)) {
-            const auto name = sysfs::parseDeviceName(entry->d_name);
+        for (const std::string& entry : *names) {
+            const auto name = sysfs::parseDeviceName(entry);
             if (!name) continue;
             Device device;
-            device.path = devicesDir_ + "/" + entry->d_name;
+            device.path = devicesDir_ + "/" + entry;
             device.name = *name;
             if (const auto resource = sysfs::readTextFile(device.path + "/resource")) {
                 device.ioBars = sysfs::parseIoBars(*resource);
             }
             devices.push_back(std::move(device));
         }
-        ::closedir(dir);
 
         devices_ = std::move(devices);
         slots_.assign(kConfigSlots, -1);
@@ -171,11 +164,10 @@ class SysfsBackend final : public Backend {
     void checkCardAccess() {
         for (Device& device : devices_) {
             if (!device.ioBars[1]) continue;
-            const FileHandle config(
-                ::open((device.path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
-            if (!config.valid() || sysfs::readDword(config.get(), 0) != kPlx9050Ids) continue;
+            const FileHandle config = sysfs::openFile(device.path + "/config", sysfs::Access::Read);
+            if (!config.valid() || sysfs::readDword(config, 0) != kPlx9050Ids) continue;
             const std::string path = device.path + "/resource1";
-            if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
+            if (!sysfs::mayReadAndWrite(path)) {
                 refuseBar(device, 1, errno, std::nullopt);
                 return;
             }
@@ -210,8 +202,7 @@ class SysfsBackend final : public Backend {
 
         if (!found->config.valid()) {
             if (found->configOpenFailed) return kAllOnes;
-            found->config =
-                FileHandle(::open((found->path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
+            found->config = sysfs::openFile(found->path + "/config", sysfs::Access::Read);
             if (!found->config.valid()) {
                 found->configOpenFailed = true;
                 refuse("Cannot open " + found->path + "/config (" + errorText(errno) +
@@ -219,7 +210,7 @@ class SysfsBackend final : public Backend {
                 return kAllOnes;
             }
         }
-        const auto value = sysfs::readDword(found->config.get(), offset);
+        const auto value = sysfs::readDword(found->config, offset);
         if (value) return *value;
         // A short read is a register past the first 64 bytes, which only root may read.
         if (errno == ENODEV || errno == ENOENT) relist();  // the device went away
@@ -249,13 +240,13 @@ class SysfsBackend final : public Backend {
         BarFile& bar = devices_[window.device].barFiles[window.bar];
         if (bar.state != BarFile::State::Unopened) return bar;
         const std::string path = resourcePath(window);
-        bar.file = FileHandle(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+        bar.file = sysfs::openFile(path, sysfs::Access::ReadWrite);
         if (bar.file.valid()) {
             bar.state = BarFile::State::ReadWrite;
             return bar;
         }
         const int rwError = errno;
-        bar.file = FileHandle(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        bar.file = sysfs::openFile(path, sysfs::Access::Read);
         if (bar.file.valid()) {
             bar.state = BarFile::State::ReadOnly;
             return bar;
@@ -272,7 +263,7 @@ class SysfsBackend final : public Backend {
         if (bar.state != BarFile::State::ReadWrite && bar.state != BarFile::State::ReadOnly) {
             return kAllOnes;
         }
-        const auto value = sysfs::readDword(bar.file.get(), port - window->range.first);
+        const auto value = sysfs::readDword(bar.file, port - window->range.first);
         if (value) return *value;
         refuse("Reading port " + hexPort(port) + " through " + resourcePath(*window) + " failed (" +
                errorText(errno) + "); it reads as 0xFFFFFFFF.");
@@ -289,7 +280,7 @@ class SysfsBackend final : public Backend {
             return;
         }
         if (bar.state != BarFile::State::ReadWrite) return;
-        if (sysfs::writeDword(bar.file.get(), port - window->range.first, value)) return;
+        if (sysfs::writeDword(bar.file, port - window->range.first, value)) return;
         const int error = errno;
         bar.state = BarFile::State::WriteRefused;
         refuseBar(devices_[window->device], window->bar, error, port);
@@ -305,22 +296,15 @@ class SysfsBackend final : public Backend {
                advice::kEndLockdown + ".";
     }
 
-    // Whether `path` belongs to the portvex group, and where this user stands with it.
+    // Where this user stands with the portvex group and `path`; whether the file is the group's.
     static advice::RefusedRange::Standing standingFor(const std::string& path, bool* groupFile) {
         using Standing = advice::RefusedRange::Standing;
-        *groupFile = false;
-        const group* portvex = ::getgrnam("portvex");
-        if (portvex == nullptr) return Standing::GroupMissing;
-        struct stat file;
-        *groupFile = ::stat(path.c_str(), &file) == 0 && file.st_gid == portvex->gr_gid;
-        if (!*groupFile) return Standing::RuleMissing;
+        const sysfs::PortvexGroup group = sysfs::portvexGroupFor(path);
+        *groupFile = group.ownsFile;
+        if (!group.exists) return Standing::GroupMissing;
+        if (!group.ownsFile) return Standing::RuleMissing;
         // The file is the group's, yet this process may not use it: it is not in the group.
-        const passwd* user = ::getpwuid(::geteuid());
-        bool listed = user != nullptr && user->pw_gid == portvex->gr_gid;
-        for (char** member = portvex->gr_mem; user != nullptr && *member != nullptr; ++member) {
-            listed |= std::strcmp(*member, user->pw_name) == 0;
-        }
-        return listed ? Standing::MemberSinceLogin : Standing::NotMember;
+        return group.userListed ? Standing::MemberSinceLogin : Standing::NotMember;
     }
 
     // Which range was refused, what it belongs to, and what to do.
@@ -331,9 +315,9 @@ class SysfsBackend final : public Backend {
         range.path = device.path + "/resource" + std::to_string(bar);
         range.bar = static_cast<unsigned>(bar);
         range.error = errorText(error);
-        const FileHandle config(::open((device.path + "/config").c_str(), O_RDONLY | O_CLOEXEC));
+        const FileHandle config = sysfs::openFile(device.path + "/config", sysfs::Access::Read);
         const uint32_t ids =
-            config.valid() ? sysfs::readDword(config.get(), 0).value_or(kAllOnes) : kAllOnes;
+            config.valid() ? sysfs::readDword(config, 0).value_or(kAllOnes) : kAllOnes;
         char text[16];
         std::snprintf(text, sizeof text, "%04x:%04x", ids >> 16, ids & 0xFFFF);
         range.ids = text;
@@ -395,6 +379,7 @@ class SysfsBackend final : public Backend {
 
 std::unique_ptr<Backend> makeSysfsBackend(std::string sysfsRoot, Clock::duration relistAfter,
                                           std::string procRoot) {
+    if (auto why = sysfs::outOfReachHere()) return makeUnavailableBackend("none", std::move(*why));
     return std::make_unique<SysfsBackend>(std::move(sysfsRoot), relistAfter, std::move(procRoot));
 }
 

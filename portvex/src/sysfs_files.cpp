@@ -1,11 +1,6 @@
 #include "sysfs_files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
 namespace portvex::sysfs {
@@ -74,15 +69,6 @@ std::array<std::optional<PortRange>, 6> parseIoBars(std::string_view resourceTex
     return bars;
 }
 
-std::optional<std::string> readTextFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
-}
-
 std::optional<std::string> lockdownMode(std::string_view lockdownText) {
     const size_t open = lockdownText.find('[');
     const size_t close = lockdownText.find(']', open);
@@ -120,37 +106,6 @@ Lockdown kernelLockdown(const std::string& sysfsRoot, const std::string& procRoo
     // Without securityfs, a kernel built to lock down by default, or locked down by its
     // boot loader under Secure Boot, shows nothing on the command line either.
     return Lockdown{std::nullopt, false};
-}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-FileHandle::~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-std::optional<uint32_t> readDword(int fd, uint64_t offset) {
-    unsigned char bytes[4] = {};
-    const ssize_t got = ::pread(fd, bytes, sizeof bytes, static_cast<off_t>(offset));
-    if (got != static_cast<ssize_t>(sizeof bytes)) {
-        if (got >= 0) errno = 0;  // short read: past the end of what this user may read
-        return std::nullopt;
-    }
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-bool writeDword(int fd, uint64_t offset, uint32_t value) {
-    const unsigned char bytes[4] = {
-        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    return ::pwrite(fd, bytes, sizeof bytes, static_cast<off_t>(offset)) ==
-           static_cast<ssize_t>(sizeof bytes);
 }
 
 }  // namespace portvex::sysfs

@@ -1,5 +1,7 @@
 // Reading the kernel's PCI files under /sys: device folder names, the `resource` table of
-// a device, the lockdown state, and an owned file descriptor.
+// a device, the lockdown state, and the few file operations the backend makes. Those are
+// POSIX calls on Linux (sysfs_files_posix.cpp) and Win32 calls in the Windows Portvex.dll
+// under Wine (sysfs_files_win32.cpp), which reaches the same files through drive Z:.
 #pragma once
 
 #include <array>
@@ -7,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace portvex::sysfs {
 
@@ -50,32 +53,68 @@ struct Lockdown {
 };
 Lockdown kernelLockdown(const std::string& sysfsRoot, const std::string& procRoot = "/proc");
 
-// An owned file descriptor; -1 when empty.
+#ifdef _WIN32
+using NativeFile = void*;  // a Win32 HANDLE; nullptr when empty
+inline constexpr NativeFile kNoFile = nullptr;
+#else
+using NativeFile = int;  // a file descriptor; -1 when empty
+inline constexpr NativeFile kNoFile = -1;
+#endif
+
+// An owned open file.
 class FileHandle {
   public:
     FileHandle() = default;
-    explicit FileHandle(int fd) : fd_(fd) {}
+    explicit FileHandle(NativeFile fd) : fd_(fd) {}
     FileHandle(FileHandle&& other) noexcept : fd_(other.release()) {}
     FileHandle& operator=(FileHandle&& other) noexcept;
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
     ~FileHandle();
 
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
+    NativeFile get() const { return fd_; }
+    bool valid() const { return fd_ != kNoFile; }
+    NativeFile release() {
+        const NativeFile fd = fd_;
+        fd_ = kNoFile;
         return fd;
     }
 
   private:
-    int fd_ = -1;
+    NativeFile fd_ = kNoFile;
 };
 
+// The failures of the calls below are told in errno, with the POSIX codes on every
+// platform (EACCES, ENOENT, ...), so that the backend explains them in one way.
+
+// Why this system has no kernel files to reach, if it has none: the Windows Portvex.dll
+// reaches them only under Wine on Linux, not on Windows itself.
+std::optional<std::string> outOfReachHere();
+
+enum class Access { Read, ReadWrite };
+
+// Opens a file; an empty handle when that fails.
+FileHandle openFile(const std::string& path, Access access);
+
+// Whether this process may read and write the file.
+bool mayReadAndWrite(const std::string& path);
+
+// The group "portvex" as it bears on a file this process may not use: whether the group
+// exists, whether the file belongs to it, and whether the user is listed as a member
+// (so that only this login lacks it).
+struct PortvexGroup {
+    bool exists = false;
+    bool ownsFile = false;
+    bool userListed = false;
+};
+PortvexGroup portvexGroupFor(const std::string& path);
+
+// The names in a folder, or nothing when it cannot be read.
+std::optional<std::vector<std::string>> listFolder(const std::string& path);
+
 // One 32-bit little-endian access at `offset`, as a single pread/pwrite of 4 bytes.
-// Reading yields nothing unless all 4 bytes arrive; errno tells why.
-std::optional<uint32_t> readDword(int fd, uint64_t offset);
-bool writeDword(int fd, uint64_t offset, uint32_t value);
+// Reading yields nothing unless all 4 bytes arrive (errno 0 for a short read).
+std::optional<uint32_t> readDword(const FileHandle& file, uint64_t offset);
+bool writeDword(const FileHandle& file, uint64_t offset, uint32_t value);
 
 }  // namespace portvex::sysfs

@@ -7,14 +7,21 @@
 #    waitable timer) from KERNEL32.dll, and otherwise only from msvcrt.dll;
 #  - the simulated Portvex.dll exports the two names Slotscan.dll imports;
 #  - a program linked through slotscan.h and libSlotscan.dll.a imports exactly the twelve
-#    exported names.
+#    exported names;
+#  - cardnum.exe imports exactly the two port operations from Portvex.dll (it looks the
+#    status calls up at run time) and nothing from Slotscan.dll;
+#  - Cardpeek.exe imports from neither (it loads Slotscan.DLL at the first Read) and
+#    carries the name of the export it binds.
 # usage: dll_tables_check.sh x86|x64 OBJDUMP Slotscan.dll Portvex.dll LINKED_PROGRAM.exe
+#        cardnum.exe Cardpeek.exe
 set -eu
 architecture=$1
 objdump=$2
 slotscan=$3
 portvex=$4
 linked=$5
+cardnum=$6
+cardpeek=$7
 passes=0
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -127,6 +134,25 @@ linked_names=$(imports "$linked" | awk '$1 == "Slotscan.dll" { print $2 }' | sor
   ok "a program linked through slotscan.h imports the twelve exported names" ||
   fail "a program linked through slotscan.h imports from Slotscan.dll:
 $linked_names"
+
+cardnum_imports=$(imports "$cardnum")
+cardnum_port=$(echo "$cardnum_imports" | awk '$1 == "Portvex.dll" { print $2 }' | sort)
+[ "$cardnum_port" = "$port_operations" ] &&
+  ok "cardnum.exe imports only" $port_operations "from Portvex.dll" ||
+  fail "cardnum.exe imports from Portvex.dll:
+$cardnum_port"
+others=$(echo "$cardnum_imports" | awk '{ print $1 }' | sort -u |
+  grep -vx -e Portvex.dll -e KERNEL32.dll -e msvcrt.dll || true)
+[ -z "$others" ] && ok "cardnum.exe needs only Portvex.dll, KERNEL32.dll and msvcrt.dll" ||
+  fail "cardnum.exe imports from other DLLs:" $others
+
+cardpeek_dlls=$(imports "$cardpeek" | awk '{ print $1 }' | sort -u)
+echo "$cardpeek_dlls" | grep -qix -e Slotscan.dll -e Portvex.dll &&
+  fail "Cardpeek.exe imports from Slotscan.dll or Portvex.dll:" $cardpeek_dlls ||
+  ok "Cardpeek.exe imports from neither Slotscan.dll nor Portvex.dll"
+bound=$(echo "GetIOBaseByCardNo@12" | exported)
+grep -aq "$bound" "$cardpeek" && ok "Cardpeek.exe binds $bound" ||
+  fail "Cardpeek.exe does not carry the name $bound"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -1,5 +1,4 @@
 #include <fmt/ostream.h>
-#include <portvex.h>
 
 #include "card_table.h"
 #include "commands.h"
@@ -7,6 +6,7 @@
 #include "exit_codes.h"
 #include "id_filter.h"
 #include "json_output.h"
+#include "port_status.h"
 #include "text_output.h"
 #include "wide_scan.h"
 
@@ -15,13 +15,12 @@ namespace {
 
 void report(const CommonOptions& options, const Observation* seen,
             const std::vector<Finding>& findings, Streams io) {
-    const bool ready = portvex_ready() != 0;
+    const bool ready = port::ready();
     if (options.json) {
         auto list = nlohmann::ordered_json::array();
         for (const Finding& f : findings) list.push_back(toJson(f));
         nlohmann::ordered_json json{
-            {"port",
-             {{"backend", portvex_backend()}, {"ready", ready}, {"status", portvex_status()}}},
+            {"port", {{"backend", port::backend()}, {"ready", ready}, {"status", port::status()}}},
             {"filter", toJson(options.filter)},
             {"cards", seen != nullptr ? nlohmann::ordered_json(seen->cards.size())
                                       : nlohmann::ordered_json(nullptr)},
@@ -30,7 +29,7 @@ void report(const CommonOptions& options, const Observation* seen,
         *io.document = std::move(json);
         return;
     }
-    fmt::print(io.out, "Port access (backend {}): {}\n", portvex_backend(), portvex_status());
+    fmt::print(io.out, "Port access (backend {}): {}\n", port::backend(), port::status());
     if (seen != nullptr) {
         fmt::print(io.out, "Cards the library finds with IDs {}: {}\n\n",
                    describeFilter(options.filter), seen->cards.size());
@@ -43,8 +42,8 @@ void report(const CommonOptions& options, const Observation* seen,
 }  // namespace
 
 int runDoctor(const CommonOptions& options, Streams io) {
-    if (portvex_ready() == 0) {
-        report(options, nullptr, {noPortAccess(portvex_backend(), portvex_status())}, io);
+    if (!port::ready()) {
+        report(options, nullptr, {noPortAccess(port::backend(), port::status())}, io);
         return kNoPortAccess;
     }
     Observation seen;
@@ -53,9 +52,9 @@ int runDoctor(const CommonOptions& options, Streams io) {
     for (const Card& card : seen.cards)
         seen.eepromPresent.push_back(eepromPresent(card.localRegBase));
     seen.functions = scanAllFunctions();
-    if (portvex_ready() == 0) {
+    if (!port::ready()) {
         // Refused at a card's first access: what the scan read from the cards is noise.
-        report(options, nullptr, {noPortAccess(portvex_backend(), portvex_status())}, io);
+        report(options, nullptr, {noPortAccess(port::backend(), port::status())}, io);
         return kNoPortAccess;
     }
     const auto findings = diagnose(seen);

@@ -1,21 +1,21 @@
 #include <fmt/ostream.h>
-#include <portvex.h>
 
 #include "commands.h"
+#include "port_status.h"
 
 namespace cardnum {
 
 bool havePortAccess(std::ostream& err) {
-    if (portvex_ready() != 0) return true;
-    fmt::print(err, "cardnum: no port access (backend \"{}\"): {}\n", portvex_backend(),
-               portvex_status());
+    if (port::ready()) return true;
+    fmt::print(err, "cardnum: no port access (backend \"{}\"): {}\n", port::backend(),
+               port::status());
     return false;
 }
 
 bool lostPortAccess(std::ostream& err) {
-    if (portvex_ready() != 0) return false;
+    if (port::ready()) return false;
     fmt::print(err, "cardnum: port access was refused during the scan (backend \"{}\"): {}\n",
-               portvex_backend(), portvex_status());
+               port::backend(), port::status());
     return true;
 }
 

@@ -1,0 +1,58 @@
+#include "port_status.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <portvex.h>
+#endif
+
+namespace cardnum::port {
+
+#ifdef _WIN32
+namespace {
+
+// One of the status calls, when the Portvex.dll this program loaded exports it.
+template <typename Function>
+Function lookUp(const char* name) {
+    const HMODULE portvex = GetModuleHandleW(L"Portvex.dll");
+    if (portvex == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(portvex, name)));
+}
+
+using TextCall = const char* (*)();
+using ReadyCall = int (*)();
+
+}  // namespace
+
+const char* backend() {
+    static const TextCall call = lookUp<TextCall>("portvex_backend");
+    return call != nullptr ? call() : "unknown";
+}
+
+// Without the status calls nothing says that the ports are out of reach: go ahead.
+bool ready() {
+    static const ReadyCall call = lookUp<ReadyCall>("portvex_ready");
+    return call == nullptr || call() != 0;
+}
+
+const char* status() {
+    static const TextCall call = lookUp<TextCall>("portvex_status");
+    return call != nullptr ? call()
+                           : "This Portvex.dll exports only the port operations and reports no "
+                             "status, so whether they reach the cards is not known.";
+}
+#else
+const char* backend() {
+    return portvex_backend();
+}
+
+bool ready() {
+    return portvex_ready() != 0;
+}
+
+const char* status() {
+    return portvex_status();
+}
+#endif
+
+}  // namespace cardnum::port

@@ -8,6 +8,8 @@
 #include <optional>
 #include <ostream>
 
+#include "diagnosis.h"
+
 namespace cardnum {
 
 struct Streams {
@@ -19,6 +21,7 @@ struct Streams {
 struct CommonOptions {
     PCIID filter{};
     bool json = false;
+    bool prometheus = false;  // list only: the Prometheus text format
 };
 
 struct SetRequest {
@@ -35,6 +38,11 @@ int runSet(const PCIID& filter, const SetRequest& request, Streams io);
 int runDoctor(const CommonOptions& options, Streams io);
 // Prints the udev rule for cards with `filter`'s IDs; `idArgument` is --id as given.
 int runRule(const PCIID& filter, const std::string& idArgument, Streams io);
+
+// What doctor looks at: the library's table, each card's EEPROM-present bit and the wider
+// scan; `scanSeconds` receives how long the library's scan took. Nothing when the port
+// layer reaches no machine, before the scan or (refused at a card's first access) during it.
+std::optional<Observation> observeMachine(const PCIID& filter, double* scanSeconds = nullptr);
 
 // False, with the port layer's reason on `err`, when ports reach no machine.
 bool havePortAccess(std::ostream& err);

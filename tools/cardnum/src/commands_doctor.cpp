@@ -1,5 +1,7 @@
 #include <fmt/ostream.h>
 
+#include <chrono>
+
 #include "card_table.h"
 #include "commands.h"
 #include "diagnosis.h"
@@ -41,24 +43,32 @@ void report(const CommonOptions& options, const Observation* seen,
 
 }  // namespace
 
-int runDoctor(const CommonOptions& options, Streams io) {
-    if (!port::ready()) {
-        report(options, nullptr, {noPortAccess(port::backend(), port::status())}, io);
-        return kNoPortAccess;
-    }
+std::optional<Observation> observeMachine(const PCIID& filter, double* scanSeconds) {
+    if (!port::ready()) return std::nullopt;
     Observation seen;
-    seen.filter = options.filter;
-    seen.cards = scanCards(options.filter);
+    seen.filter = filter;
+    const auto start = std::chrono::steady_clock::now();
+    seen.cards = scanCards(filter);
+    if (scanSeconds != nullptr) {
+        *scanSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
     for (const Card& card : seen.cards)
         seen.eepromPresent.push_back(eepromPresent(card.localRegBase));
     seen.functions = scanAllFunctions();
-    if (!port::ready()) {
-        // Refused at a card's first access: what the scan read from the cards is noise.
+    // Refused at a card's first access: what the scan read from the cards is noise.
+    if (!port::ready()) return std::nullopt;
+    return seen;
+}
+
+int runDoctor(const CommonOptions& options, Streams io) {
+    const auto seen = observeMachine(options.filter);
+    if (!seen) {
         report(options, nullptr, {noPortAccess(port::backend(), port::status())}, io);
         return kNoPortAccess;
     }
-    const auto findings = diagnose(seen);
-    report(options, &seen, findings, io);
+    const auto findings = diagnose(*seen);
+    report(options, &*seen, findings, io);
     return findings.empty() ? kDone : kNotFound;
 }
 

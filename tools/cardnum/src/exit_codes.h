@@ -10,7 +10,7 @@ enum ExitCode : int {
     kNotFound = 1,      // no such card, renumbering refused or not confirmed, doctor found problems
     kUsage = 2,         // bad command line
     kNoPortAccess = 3,  // the port layer reaches no machine
-    kOutputFailed = 4,  // the result could not be written to standard output
+    kOutputFailed = 4,  // the result could not be written to standard output or --output FILE
 };
 
 // What each status means, for --help and for the error member of --json output.
@@ -19,7 +19,7 @@ inline constexpr std::string_view kExitMeanings[] = {
     "no such card, renumbering refused or not confirmed, or doctor found problems",
     "bad command line",
     "no port access",
-    "standard output could not be written",
+    "the result could not be written to standard output or to the --output file",
 };
 
 }  // namespace cardnum

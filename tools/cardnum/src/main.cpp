@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "atomic_file.h"
 #include "card_number.h"
 #include "commands.h"
 #include "exit_codes.h"
@@ -34,6 +35,8 @@ std::string helpFooter() {
 struct Arguments {
     std::string id;
     bool json = false;
+    std::string format = "text";
+    std::string output;
     long number = 0;
     cardnum::SetRequest set;
 };
@@ -47,18 +50,27 @@ void addIdOption(CLI::App& command, std::string& id) {
         ->check(cardnum::idFilterArgument());
 }
 
-void addJsonFlag(CLI::App& command, bool& json) {
-    command.add_flag("--json", json, "Print JSON for scripts");
+CLI::Option* addJsonFlag(CLI::App& command, bool& json) {
+    return command.add_flag("--json", json, "Print JSON for scripts");
 }
+
+// What run() leaves for main() to print: with --json the document and the complaints, with
+// --output the result to put in that file.
+struct Outcome {
+    bool json = false;
+    nlohmann::ordered_json document = nlohmann::ordered_json::object();
+    std::ostringstream complaints;
+    std::string outputFile;
+    std::ostringstream result;
+};
 
 std::string failureMessage(const CLI::App*, const CLI::Error& e) {
     return std::string("cardnum: ") + e.what() + "\nRun 'cardnum --help' for more information.\n";
 }
 
-// Parses the command line and runs the command. With --json, `json` is set, the command's
-// result goes to `document` and its complaints to `complaints`.
-int run(int argc, char** argv, bool& json, nlohmann::ordered_json& document,
-        std::ostringstream& complaints) {
+// Parses the command line and runs the command, leaving in `outcome` what main() prints.
+int run(int argc, char** argv, Outcome& outcome) {
+    bool& json = outcome.json;
     CLI::App app{
         "List, find and renumber cards by the card number kept in their EEPROM, and "
         "explain why a card is not found.",
@@ -74,7 +86,17 @@ int run(int argc, char** argv, bool& json, nlohmann::ordered_json& document,
                                         "List the cards in table order: index, card "
                                         "number, I/O base, IRQ and slot (bus:device)");
     addIdOption(*list, args.id);
-    addJsonFlag(*list, args.json);
+    CLI::Option* listJson = addJsonFlag(*list, args.json);
+    list->add_option("--format", args.format,
+                     "text (the default), json (as --json) or prometheus (Prometheus text "
+                     "format: cards, port access, scan time and doctor's problems)")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"text", "json", "prometheus"}))
+        ->excludes(listJson);
+    list->add_option("--output", args.output,
+                     "Replace FILE with the result, atomically (a temporary file in the same "
+                     "folder, then renamed), instead of printing it")
+        ->type_name("FILE");
 
     CLI::App* find = app.add_subcommand("find",
                                         "Show the I/O base and IRQ of the card numbered "
@@ -125,11 +147,13 @@ int run(int argc, char** argv, bool& json, nlohmann::ordered_json& document,
     } catch (const CLI::ParseError& e) {
         // The flag is counted as it is met, before the line is found wrong elsewhere.
         json = list->count("--json") + find->count("--json") + doctor->count("--json") > 0;
-        app.exit(e, std::cout, json ? complaints : std::cerr);
+        app.exit(e, std::cout, json ? outcome.complaints : std::cerr);
         return cardnum::kUsage;
     }
-    json = args.json;
-    std::ostream& err = json ? static_cast<std::ostream&>(complaints) : std::cerr;
+    json = args.json || args.format == "json";
+    outcome.outputFile = args.output;
+    std::ostream& err = json ? static_cast<std::ostream&>(outcome.complaints) : std::cerr;
+    std::ostream& out = args.output.empty() ? std::cout : outcome.result;
 
     if (app.get_subcommands().empty()) {
         err << failureMessage(&app,
@@ -139,9 +163,9 @@ int run(int argc, char** argv, bool& json, nlohmann::ordered_json& document,
 
     try {
         const cardnum::CommonOptions common{
-            args.id.empty() ? cardnum::defaultFilter() : *cardnum::parseIdFilter(args.id),
-            args.json};
-        const cardnum::Streams io{std::cout, err, json ? &document : nullptr};
+            args.id.empty() ? cardnum::defaultFilter() : *cardnum::parseIdFilter(args.id), json,
+            args.format == "prometheus"};
+        const cardnum::Streams io{out, err, json ? &outcome.document : nullptr};
         if (list->parsed()) return cardnum::runList(common, io);
         if (find->parsed()) return cardnum::runFind(common, args.number, io);
         if (set->parsed()) return cardnum::runSet(common.filter, args.set, io);
@@ -182,20 +206,33 @@ int finishStandardOutput(int status) {
     return status == cardnum::kDone ? cardnum::kOutputFailed : status;
 }
 
+// --output: the file gets whatever the command printed, unless it printed nothing.
+int writeOutputFile(const Outcome& outcome, int status) {
+    const std::string text = outcome.result.str();
+    if (text.empty()) return status;
+    try {
+        cardnum::replaceFileAtomically(outcome.outputFile, text);
+    } catch (const std::exception& e) {
+        std::cerr << "cardnum: " << e.what() << '\n';
+        return status == cardnum::kDone ? cardnum::kOutputFailed : status;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool json = false;
-    nlohmann::ordered_json document = nlohmann::ordered_json::object();
-    std::ostringstream complaints;
-    const int status = run(argc, argv, json, document, complaints);
-    if (json) {
-        std::cerr << complaints.str();
+    Outcome outcome;
+    int status = run(argc, argv, outcome);
+    std::ostream& out = outcome.outputFile.empty() ? std::cout : outcome.result;
+    if (outcome.json) {
+        std::cerr << outcome.complaints.str();
         if (status != cardnum::kDone) {
-            document["error"] = {{"reason", reasonFor(status, complaints.str())},
-                                 {"exit_status", status}};
+            outcome.document["error"] = {{"reason", reasonFor(status, outcome.complaints.str())},
+                                         {"exit_status", status}};
         }
-        cardnum::printJson(std::cout, document);
+        cardnum::printJson(out, outcome.document);
     }
+    if (!outcome.outputFile.empty()) status = writeOutputFile(outcome, status);
     return finishStandardOutput(status);
 }

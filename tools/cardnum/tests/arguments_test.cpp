@@ -59,6 +59,11 @@ INSTANTIATE_TEST_SUITE_P(Ids, BadArguments,
                                            BadLine{{"set", "--index", "0", "1", "--id", "-1:10B5"},
                                                    "--id"}));
 
+INSTANTIATE_TEST_SUITE_P(Formats, BadArguments,
+                         ::testing::Values(BadLine{{"list", "--format", "xml"}, "--format"},
+                                           BadLine{{"list", "--output"}, "--output"},
+                                           BadLine{{"find", "1", "--format", "json"}, "--format"}));
+
 INSTANTIATE_TEST_SUITE_P(
     Commands, BadArguments,
     ::testing::Values(BadLine{{}, "A command (list, find, set, doctor or rule) is required"},

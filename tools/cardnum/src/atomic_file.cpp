@@ -49,8 +49,11 @@ bool writeAll(int fd, std::string_view text) {
 void replaceFileAtomically(const fs::path& target, std::string_view text) {
     if (!target.has_filename()) fail(target, "the path names a folder, not a file", EISDIR);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path temporary = folder / ("." + target.filename().string() + ".tmp-" +
-                                         std::to_string(GetCurrentProcessId()));
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".tmp-";
+    name += std::to_string(GetCurrentProcessId());
+    const fs::path temporary = folder / name;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) fail(target, "cannot create a temporary file in " + folder.string(), EACCES);

@@ -1,4 +1,4 @@
-/* Lists the cards the library finds, then looks one up by its card number.
+/* Lists the cards the library finds, from one scan, then looks one up by its card number.
  *
  *   PORTVEX=sim:examples/racks/rack3.toml ./list_cards 2
  */
@@ -7,15 +7,15 @@
 #include <stdlib.h>
 
 int main(int argc, char** argv) {
-    int16_t numbers[MAX_CARDS];
-    int32_t count = FindPCICard(numbers);
+    /* One scan gives every card with its number, I/O base, IRQ and slot (the Linux
+     * library's snapshot; on Windows, FindPCICard then GetIOBaseByOrder for each index). */
+    PCICardEntry cards[MAX_CARDS];
+    int32_t count = ScanPCICards(cards, MAX_CARDS);
     printf("%d card(s) found\n", (int)count);
     for (int32_t i = 0; i < count; ++i) {
-        uint16_t ioBase = 0, irq = 0;
-        if (GetIOBaseByOrder(i, &ioBase, &irq)) {
-            printf("  #%d  card %d  I/O base 0x%04X  IRQ %u\n", (int)i, (int)numbers[i],
-                   (unsigned)ioBase, (unsigned)irq);
-        }
+        printf("  #%d  card %u  I/O base 0x%04X  IRQ %u  slot %02x:%02x\n", (int)i,
+               (unsigned)cards[i].CardNo, (unsigned)cards[i].IOBase, (unsigned)cards[i].IRQ,
+               (unsigned)cards[i].Bus, (unsigned)cards[i].Device);
     }
     if (argc > 1) {
         long wanted = strtol(argv[1], NULL, 0);

@@ -27,4 +27,16 @@ int32_t IOBaseByOrder(const PCIID* filter, int32_t index, uint16_t* ioBase, uint
     return Answer(AtIndex(ScanCards(filter), index), ioBase, irq);
 }
 
+#if !defined(_WIN32)
+int32_t Snapshot(const PCIID* filter, PCICardEntry* cards, int32_t capacity) {
+    const CardTableView table = ScanCards(filter);
+    const int32_t stored = capacity < table.count ? (capacity > 0 ? capacity : 0) : table.count;
+    for (int32_t i = 0; i < stored; ++i) {
+        const PCICardInfo& card = table.cards[i];
+        cards[i] = PCICardEntry{card.CardNo, card.IOBase, card.IRQ, card.Bus, card.Device};
+    }
+    return table.count;
+}
+#endif
+
 }  // namespace slotscan

@@ -73,4 +73,17 @@ SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder(int32_t index, int32_t newNo
     return SetCardNoByOrder_0(&kDefaultFilter, index, newNo);
 }
 
+#if !defined(_WIN32)
+// Extension of the twelve operations: the Linux library only.
+
+SLOTSCAN_API int32_t SLOTSCAN_CALL ScanPCICards_0(const PCIID* filter, PCICardEntry* cards,
+                                                  int32_t capacity) {
+    return slotscan::Snapshot(filter, cards, capacity);
+}
+
+SLOTSCAN_API int32_t SLOTSCAN_CALL ScanPCICards(PCICardEntry* cards, int32_t capacity) {
+    return ScanPCICards_0(&kDefaultFilter, cards, capacity);
+}
+#endif
+
 }  // extern "C"

@@ -9,6 +9,7 @@ cp "$racks/rack3.toml" "$work/"
 out=$(PORTVEX="sim:$work/rack3.toml" "$example" 1)
 echo "$out"
 echo "$out" | grep -q '^3 card(s) found$'
+echo "$out" | grep -q '#2  card 3  I/O base 0x0380  IRQ 11  slot 01:04$'
 echo "$out" | grep -q 'card 1: I/O base 0x0300, IRQ 5'
 if PORTVEX="sim:$work/rack3.toml" "$example" 99 >/dev/null; then
   echo "FAIL: card 99 should not be found" >&2

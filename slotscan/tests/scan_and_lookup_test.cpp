@@ -1,6 +1,8 @@
 // Scanning buses 0-3 and answering lookups from the card table.
 #include <slotscan.h>
 
+#include <cstring>
+
 #include "support/access_costs.h"
 #include "support/machines.h"
 
@@ -184,6 +186,75 @@ TEST_F(ScanTest, ScanWritesNothingButConfigAddressesAndEepromLines) {
     EXPECT_EQ(c.eeprom().words(), before);
     EXPECT_EQ(c.cntrl() & ~0x0F000000U, cntrl & ~0x0F000000U);
     EXPECT_EQ(c.cntrl() & 0x0F000000U, 0U) << "all EEPROM lines low afterwards";
+}
+
+// The snapshot: every card of one scan, whatever their number, at the cost of one scan.
+class SnapshotTest : public MachineTest, public ::testing::WithParamInterface<unsigned> {};
+
+TEST_P(SnapshotTest, OneScanGivesEveryCardWithItsSlot) {
+    const unsigned cards = GetParam();
+    addOrdinaryDevices(*machine, 4);
+    for (unsigned n = 0; n < cards; ++n) addCard(n, static_cast<int16_t>(100 + n));
+    const unsigned listed = cards < MAX_CARDS ? cards : MAX_CARDS;
+    resetCounts();
+
+    PCICardEntry entries[MAX_CARDS + 1];
+    std::memset(entries, 0xAB, sizeof entries);
+    ASSERT_EQ(ScanPCICards(entries, MAX_CARDS), static_cast<int32_t>(listed));
+    EXPECT_EQ(accesses(),
+              kEmptyScanAccesses + (4 + cards) * kPerDeviceAccesses + listed * kEepromReadAccesses)
+        << "exactly one scan";
+    EXPECT_EQ(pauseCount(), listed);
+    for (unsigned i = 0; i < listed; ++i) {
+        EXPECT_EQ(entries[i].CardNo, 100 + i);
+        EXPECT_EQ(entries[i].IOBase, 0x300 + 0x20 * i);
+        EXPECT_EQ(entries[i].IRQ, 5 + i);
+        EXPECT_EQ(entries[i].Bus, 1);
+        EXPECT_EQ(entries[i].Device, 2 * i + 1);
+    }
+    EXPECT_EQ(entries[listed].CardNo, 0xABAB) << "nothing written beyond the cards found";
+
+    // The same table through a filter, and into a buffer too small for it: the count stays
+    // that of the scan, and nothing is written beyond the buffer.
+    const PCIID defaults{0x9050, 0x10B5, 0, 0};
+    PCICardEntry two[3];
+    std::memset(two, 0xAB, sizeof two);
+    resetCounts();
+    ASSERT_EQ(ScanPCICards_0(&defaults, two, 2), static_cast<int32_t>(listed));
+    EXPECT_EQ(accesses(),
+              kEmptyScanAccesses + (4 + cards) * kPerDeviceAccesses + listed * kEepromReadAccesses);
+    for (unsigned i = 0; i < 3; ++i) {
+        EXPECT_EQ(two[i].CardNo, i < listed && i < 2 ? 100 + i : 0xABAB) << "entry " << i;
+    }
+    EXPECT_EQ(ScanPCICards(nullptr, 0), static_cast<int32_t>(listed)) << "counting only";
+    EXPECT_EQ(ScanPCICards(two, -1), static_cast<int32_t>(listed));
+    EXPECT_EQ(two[0].CardNo, cards > 0 ? 100 : 0xABAB) << "a negative capacity stores nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cards, SnapshotTest, ::testing::Values(0U, 1U, 3U, 9U, 10U));
+
+TEST_F(ScanTest, SnapshotAgreesWithLookupsAndFilters) {
+    auto other = testing_support::card(5, 0xE800, 0x380, 0xFF);
+    other.vendorId = 0x1234;
+    other.deviceId = 0x5678;
+    machine->addCard({0, 7, 0}, other);
+    addCard(0, -1);
+    addCard(1, 4);
+    PCICardEntry entries[MAX_CARDS];
+    ASSERT_EQ(ScanPCICards(entries, MAX_CARDS), 2);
+    EXPECT_EQ(entries[0].CardNo, 0xFFFF) << "never numbered";
+    for (int32_t i = 0; i < 2; ++i) {
+        uint16_t base = 0, irq = 0;
+        ASSERT_EQ(GetIOBaseByOrder(i, &base, &irq), 1);
+        EXPECT_EQ(entries[i].IOBase, base);
+        EXPECT_EQ(entries[i].IRQ, irq);
+    }
+    const PCIID otherIds{0x5678, 0x1234, 0, 0};
+    ASSERT_EQ(ScanPCICards_0(&otherIds, entries, MAX_CARDS), 1);
+    EXPECT_EQ(entries[0].CardNo, 5);
+    EXPECT_EQ(entries[0].IRQ, 255);
+    EXPECT_EQ(entries[0].Bus, 0);
+    EXPECT_EQ(entries[0].Device, 7);
 }
 
 }  // namespace

@@ -7,6 +7,10 @@
  *
  * Results are 1 (success) or 0 (failure); FindPCICard and FindPCICard_0 return the
  * number of cards found. Card numbers and table indexes count by their low 16 bits.
+ *
+ * The twelve operations come first. On Linux the library adds the operations of the
+ * section "Extension of the twelve operations" at the end (since version 1.1.0); the
+ * Windows DLLs export the twelve only.
  */
 #ifndef SLOTSCAN_H
 #define SLOTSCAN_H
@@ -70,6 +74,32 @@ SLOTSCAN_API void SLOTSCAN_CALL ReturnPCIID(uint16_t* vendor, uint16_t* device,
 SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder(int32_t index, int32_t newNo);
 SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder_0(const PCIID* filter, int32_t index,
                                                       int32_t newNo);
+
+/*
+ * Extension of the twelve operations (Linux library 1.1.0 and later; not in the Windows
+ * DLLs).
+ */
+#if !defined(_WIN32)
+
+/* One card as a snapshot reports it. */
+typedef struct PCICardEntry {
+    uint16_t CardNo; /* EEPROM word at byte address 0x70; 0xFFFF on a card never numbered */
+    uint16_t IOBase; /* BAR4 & 0xFFFC: the card's own I/O registers */
+    uint16_t IRQ;    /* interrupt line, configuration offset 0x3C */
+    uint8_t Bus;     /* the card's slot: bus and device (function 0) */
+    uint8_t Device;
+} PCICardEntry;
+
+/* Every card of one scan, in table order (the index of GetIOBaseByOrder): stores the
+ * first `capacity` of them into cards[] and returns how many the scan found (at most
+ * MAX_CARDS), so a buffer of MAX_CARDS entries always holds them all. Nothing is stored
+ * beyond `capacity`; cards may be NULL when capacity is 0. One scan answers every card,
+ * so a number and an index read from the same snapshot always belong together. */
+SLOTSCAN_API int32_t SLOTSCAN_CALL ScanPCICards(PCICardEntry* cards, int32_t capacity);
+SLOTSCAN_API int32_t SLOTSCAN_CALL ScanPCICards_0(const PCIID* filter, PCICardEntry* cards,
+                                                  int32_t capacity);
+
+#endif /* !_WIN32 */
 
 #ifdef __cplusplus
 }

@@ -1,6 +1,7 @@
 #!/bin/sh
-# The library exports the twelve operations and nothing else, has soname
-# libslotscan.so.1 and takes the two port operations from libportvex.so.1.
+# The library exports the twelve operations and their extension (the snapshot) and
+# nothing else, has soname libslotscan.so.1 and takes the two port operations from
+# libportvex.so.1.
 set -eu
 lib=$1
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -15,10 +16,12 @@ GetIOBaseByOrder
 GetIOBaseByOrder_0
 PCICardName
 ReturnPCIID
+ScanPCICards
+ScanPCICards_0
 SetCardNoByOrder
 SetCardNoByOrder_0"
 
-exported=$(nm -D --defined-only "$lib" | awk '{print $3}' | sort)
+exported=$(nm -D --defined-only "$lib" | awk '{print $3}' | LC_ALL=C sort)
 [ "$exported" = "$expected" ] || fail "exported symbols differ:
 $exported"
 
@@ -33,4 +36,4 @@ done
 
 readelf -d "$lib" | grep -q 'Library soname: \[libslotscan.so.1\]' || fail "soname is not libslotscan.so.1"
 readelf -d "$lib" | grep -q 'Shared library: \[libportvex.so.1\]' || fail "libportvex.so.1 is not needed"
-echo "ok: twelve exports, port operations imported from libportvex.so.1"
+echo "ok: twelve operations and the snapshot exported, port operations imported from libportvex.so.1"

@@ -71,7 +71,7 @@ $as_root apt-get install -y -qq $debs >/dev/null
 installed=yes
 
 step "cardnum from the installed system"
-cardnum --version | grep -qx 'cardnum 1.0.0' || fail "cardnum --version: $(cardnum --version)"
+cardnum --version | grep -qx 'cardnum 1.1.0' || fail "cardnum --version: $(cardnum --version)"
 mkdir "$work/rack"
 cp /usr/share/slotscan/racks/rack3.toml "$work/rack/"
 PORTVEX="sim:$work/rack/rack3.toml" cardnum list | tee "$work/list.txt"

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Find a card by its number and read a 32-bit register at its I/O base.
+"""List the cards, find one by its number and read a 32-bit register at its I/O base.
 
     PORTVEX=sim:rack3.toml python3 find_card.py [NUMBER [OFFSET]]
 
@@ -17,17 +17,27 @@ def main(argv: list[str]) -> int:
     number = int(argv[1], 0) if len(argv) > 1 else 2
     offset = int(argv[2], 0) if len(argv) > 2 else 0
 
+    print(f"slotscan {slotscan.__version__}")
     port = slotscan.port_status()
     print(f"Port access: {port.backend}" + ("" if port.ready else f" (not ready: {port.status})"))
-    print(f"Cards in table order: {slotscan.cards()}")
+    try:
+        table = slotscan.scan()  # every card, from one scan of the buses
+        print(f"Cards in table order: {[card.number for card in table]}")
+        for card in table:
+            print(f"  #{card.index}  card {card.number}  I/O base {card.io_base:#06x}  "
+                  f"IRQ {card.irq}  slot {card.slot}")
 
-    card = slotscan.find(number)
-    if card is None:
-        print(f"Card {number}: not found", file=sys.stderr)
-        return 1
-    print(f"Card {card.number}: index {card.index}, I/O base {card.io_base:#06x}, IRQ {card.irq}")
-    value = card.read(offset)
-    print(f"Register at {card.io_base + offset:#06x} (I/O base + {offset:#x}): {value:#010x}")
+        found = slotscan.find(number)
+        if found is None:
+            print(f"Card {number}: not found", file=sys.stderr)
+            return 1
+        print(f"Card {found.number}: index {found.index}, I/O base {found.io_base:#06x}, "
+              f"IRQ {found.irq}")
+        value = found.read(offset)
+    except slotscan.PortAccessError as error:
+        print(f"No port access: {error.reason}", file=sys.stderr)
+        return 2
+    print(f"Register at {found.io_base + offset:#06x} (I/O base + {offset:#x}): {value:#010x}")
     return 0
 
 

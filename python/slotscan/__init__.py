@@ -2,29 +2,43 @@
 
 A thin layer over libslotscan.so.1 and libportvex.so.1 (through ctypes). Every call into
 them is made under one lock, so threads may share the package; the C library itself
-forbids overlapping calls. Each lookup rescans the PCI buses, as the C functions do.
+forbids overlapping calls. Each lookup is answered from one scan of the PCI buses, as the
+C functions are.
 
 Card numbers are 16-bit EEPROM words: they are returned as 0..65535, and accepted as
 -32768..65535 (-1 and 65535 are the same number, that of a card never numbered).
+
+Nothing fails quietly: when the port layer cannot reach the machine, lookups, listings
+and renumberings raise PortAccessError rather than report an empty machine.
 """
 
 from __future__ import annotations
 
 import ctypes
+import importlib.metadata
 import operator
-import threading
+import os
+import re
+import sys
+import warnings
 from dataclasses import dataclass
-from typing import NamedTuple
+from pathlib import Path
+from typing import NamedTuple, Union
 
 from . import _native
 
 __all__ = [
     "Card",
     "CardNotFoundError",
+    "DuplicateNumberError",
     "PCIID",
+    "PortAccessError",
+    "PortLayerChangedWarning",
+    "PortLayerError",
     "PortStatus",
     "RenumberError",
     "SlotscanError",
+    "__version__",
     "at",
     "cards",
     "default_ids",
@@ -32,15 +46,32 @@ __all__ = [
     "port_status",
     "renumber",
     "renumber_at",
+    "scan",
+    "use_port_layer",
 ]
 
 MAX_CARDS = _native.MAX_CARDS
 CARD_NO_MIN = -32768
 CARD_NO_MAX = 65535
 
-# One lock for every call into either library: the C library keeps one card table and
-# drives the EEPROMs bit by bit, and the port layer's machines expect one caller at a time.
-_lock = threading.RLock()
+# The package's lock (see _native): module code refers to it by this name.
+_lock = _native.lock
+
+
+def _own_version() -> str:
+    """The version in the metadata installed beside this package (pip, CMake), else in
+    whatever metadata the interpreter finds for the name, else "unknown"."""
+    beside = Path(__file__).resolve().parent.parent
+    for dist in importlib.metadata.distributions(path=[str(beside)]):
+        if dist.metadata["Name"] == "slotscan":
+            return dist.version
+    try:
+        return importlib.metadata.version("slotscan")
+    except importlib.metadata.PackageNotFoundError:
+        return "unknown"
+
+
+__version__ = _own_version()
 
 
 class SlotscanError(Exception):
@@ -55,9 +86,53 @@ class RenumberError(SlotscanError):
     """The card did not read the new number back after it was written."""
 
 
+class PortAccessError(SlotscanError, OSError):
+    """The port layer cannot reach the machine, so no answer about its cards can be
+    trusted. `backend` is the port layer's name, `reason` its own explanation (the
+    status port_status() gives)."""
+
+    def __init__(self, backend: str, reason: str) -> None:
+        super().__init__(f"the port layer ({backend}) cannot reach the machine: {reason}")
+        self.backend = backend
+        self.reason = reason
+
+
+class DuplicateNumberError(SlotscanError, ValueError):
+    """Renumbering would give a card the number another card already carries. Nothing was
+    written; `card` is the card to renumber, `other` the one carrying `number`."""
+
+    def __init__(self, card: Card, other: Card, number: int) -> None:
+        super().__init__(
+            f"refused: {_describe(other)} already carries number {number}, so renumbering "
+            f"{_describe(card)} to {number} would leave two cards of one number, and a "
+            "lookup by number reaches only the first; nothing was written. Choose a free "
+            "number, or pass force=True to number them alike anyway")
+        self.card = card
+        self.other = other
+        self.number = number
+
+
+class PortLayerError(SlotscanError, RuntimeError):
+    """use_port_layer() asked for a port layer other than the one already in use."""
+
+
+class PortLayerChangedWarning(RuntimeWarning):
+    """PORTVEX changed after the port layer was chosen; the change has no effect."""
+
+
+_HEX_WORD = re.compile(r"(?:0[xX])?[0-9A-Fa-f]{1,4}")
+
+
 @dataclass(frozen=True)
 class PCIID:
-    """The IDs of the cards sought; a word of 0 matches any value."""
+    """The IDs of the cards sought, in the order of the C struct and of `cardnum --id`:
+    device first, then vendor, subsystem ID, subsystem vendor ID. A word of 0 matches
+    any value.
+
+    The order is easy to get wrong, as vendor comes first in `lspci -n` output: a swapped
+    pair, PCIID(0x10B5, 0x9050), asks for device 0x10B5 of vendor 0x9050, which no card
+    is. It raises nothing; lookups through it simply find no card.
+    """
 
     device: int
     vendor: int
@@ -66,13 +141,38 @@ class PCIID:
 
     def __post_init__(self) -> None:
         for name in ("device", "vendor", "subsystem", "subsystem_vendor"):
-            value = operator.index(getattr(self, name))
+            value = _integer(getattr(self, name), name)
             if not 0 <= value <= 0xFFFF:
                 raise ValueError(f"PCIID {name} must be 0 to 0xFFFF, got {value}")
+            object.__setattr__(self, name, value)
+
+    @classmethod
+    def parse(cls, text: str) -> PCIID:
+        """The IDs as `cardnum --id` takes them: DEVICE:VENDOR or
+        DEVICE:VENDOR:SUBSYSTEM:SUBVENDOR, each one to four hexadecimal digits with an
+        optional 0x, for example "9050:10B5"."""
+        if not isinstance(text, str):
+            raise TypeError(f"PCIID.parse takes a str, not {type(text).__name__}")
+        fields = text.split(":")
+        if len(fields) not in (2, 4) or not all(_HEX_WORD.fullmatch(f) for f in fields):
+            raise ValueError(f"'{text}' is not DEVICE:VENDOR or DEVICE:VENDOR:SUBSYSTEM:SUBVENDOR "
+                             "in hexadecimal (for example 9050:10B5)")
+        return cls(*(int(f, 16) for f in fields))
+
+    def __str__(self) -> str:
+        """The `cardnum --id` form: "9050:10B5", with the subsystem words when set."""
+        text = f"{self.device:04X}:{self.vendor:04X}"
+        if self.subsystem or self.subsystem_vendor:
+            text += f":{self.subsystem:04X}:{self.subsystem_vendor:04X}"
+        return text
 
     def _struct(self) -> _native.PCIIDStruct:
         return _native.PCIIDStruct(self.device, self.vendor, self.subsystem,
                                    self.subsystem_vendor)
+
+
+Ids = Union[PCIID, str, None]
+"""What `ids=` takes: a PCIID, its `cardnum --id` string, or None for the library's own."""
 
 
 class PortStatus(NamedTuple):
@@ -83,17 +183,23 @@ class PortStatus(NamedTuple):
     status: str
 
 
-@dataclass(frozen=True)
+@dataclass(frozen=True, repr=False)
 class Card:
-    """A card found by a lookup: its number, table index, I/O base (BAR4) and IRQ."""
+    """A card as one scan found it: its number, table index, I/O base (BAR4), IRQ and
+    slot ("BB:DD", bus and device in hexadecimal, as `cardnum list` shows it)."""
 
     number: int
     index: int
     io_base: int
     irq: int
+    slot: str
+
+    def __repr__(self) -> str:
+        return (f"Card(number={self.number}, index={self.index}, io_base={self.io_base:#06x}, "
+                f"irq={self.irq}, slot={self.slot!r})")
 
     def _port(self, offset: int) -> int:
-        offset = operator.index(offset)
+        offset = _integer(offset, "offset")
         port = self.io_base + offset
         if offset < 0 or port + 4 > 0x10000:
             raise ValueError(f"offset {offset:#x} from I/O base {self.io_base:#06x} "
@@ -104,23 +210,140 @@ class Card:
         """One 32-bit read of the port at the card's I/O base plus offset."""
         port = self._port(offset)
         with _lock:
-            return int(_native.portvex.inportdw(port))
+            _enter_port_layer()
+            value = int(_native.portvex.inportdw(port))
+            _check_port_access()
+        return value
 
     def write(self, offset: int, value: int) -> None:
         """One 32-bit write of value to the port at the card's I/O base plus offset."""
         port = self._port(offset)
-        value = operator.index(value)
+        value = _integer(value, "value")
         if not 0 <= value <= 0xFFFFFFFF:
             raise ValueError(f"register value must be 0 to 0xFFFFFFFF, got {value}")
         with _lock:
+            _enter_port_layer()
             _native.portvex.outportdw(port, value)
+            _check_port_access()
 
 
-def _card_no(value: int, what: str) -> int:
-    value = operator.index(value)
-    if not CARD_NO_MIN <= value <= CARD_NO_MAX:
-        raise ValueError(f"{what} must be {CARD_NO_MIN} to {CARD_NO_MAX}, got {value}")
-    return value & 0xFFFF
+def _describe(card: Card) -> str:
+    return f"card {card.number} (index {card.index}, slot {card.slot})"
+
+
+def _integer(value: object, name: str) -> int:
+    """value as an int; TypeError naming the parameter for bool and for non-integers."""
+    if isinstance(value, bool):
+        raise TypeError(f"{name} must be an integer, not bool")
+    try:
+        return operator.index(value)  # type: ignore[arg-type]
+    except TypeError:
+        raise TypeError(f"{name} must be an integer, not {type(value).__name__}") from None
+
+
+def _card_no(value: object, name: str) -> int:
+    number = _integer(value, name)
+    if not CARD_NO_MIN <= number <= CARD_NO_MAX:
+        raise ValueError(f"{name} must be {CARD_NO_MIN} to {CARD_NO_MAX}, got {number}")
+    return number & 0xFFFF
+
+
+def _index(value: object) -> int:
+    index = _integer(value, "index")
+    if index < 0:
+        raise ValueError(f"index must be 0 or more, got {index}")
+    return index
+
+
+# ---- The port layer --------------------------------------------------------------------
+#
+# The port layer picks its backend from PORTVEX once per process, at its first use. The
+# package makes that first use itself, at its first operation (or in use_port_layer), and
+# remembers the value, so that it can tell when PORTVEX later says something else.
+
+_bound_to: str | None = None       # PORTVEX as the port layer read it; None before that
+_warned_for: str | None = None     # the changed value already warned about
+
+
+def _layer(value: str | None) -> str:
+    """A PORTVEX value as the port layer understands it: unset and empty mean sysfs."""
+    return value or "sysfs"
+
+
+def _enter_port_layer() -> None:
+    """Binds the port layer at the package's first operation; at later ones, warns once
+    about each new PORTVEX value it no longer reads. Called under the lock."""
+    global _bound_to, _warned_for
+    current = _layer(os.environ.get("PORTVEX"))
+    if _bound_to is None:
+        _native.portvex.portvex_backend()  # the first use: the port layer reads PORTVEX
+        _bound_to = current
+    elif current == _bound_to:
+        _warned_for = None
+    elif current != _warned_for:
+        _warned_for = current
+        warnings.warn(
+            f"PORTVEX changed to {current!r} after the port layer was bound to "
+            f"{_bound_to!r}; the change has no effect in this process (port_status() shows "
+            "the layer in use). Choose the layer before the first operation, with "
+            "slotscan.use_port_layer() or PORTVEX, or start a new process.",
+            PortLayerChangedWarning, stacklevel=_outside_package())
+
+
+def _outside_package() -> int:
+    """The stacklevel of the first caller outside this package, seen from the function
+    that calls this one."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    frame, level = sys._getframe(1), 1
+    while frame.f_back is not None and os.path.dirname(frame.f_code.co_filename) == here:
+        frame, level = frame.f_back, level + 1
+    return level
+
+
+def _check_port_access() -> None:
+    """PortAccessError when the port layer says that accesses are lost. Under the lock."""
+    if not _native.portvex.portvex_ready():
+        backend, _, status = port_status()
+        raise PortAccessError(backend, status)
+
+
+def use_port_layer(layer: str) -> PortStatus:
+    """Chooses the port layer, with a value PORTVEX takes ("sysfs", "ioperm",
+    "sim:/path/to/rack.toml", "none"), and binds it at once. Call it before the package's
+    first operation; it also sets os.environ["PORTVEX"], which child processes inherit.
+
+    Once the layer is bound (by this call or by the first operation), asking for the same
+    one again does nothing, and asking for another raises PortLayerError: a process keeps
+    one port layer. Returns port_status(); a layer that cannot reach its machine is not an
+    error here, but every later lookup raises PortAccessError with its reason.
+    """
+    if not isinstance(layer, str):
+        raise TypeError(f"layer must be a str such as 'sim:rack3.toml', not {type(layer).__name__}")
+    wanted = _layer(layer)
+    with _lock:
+        if _bound_to is None:
+            os.environ["PORTVEX"] = layer
+            _enter_port_layer()
+        elif wanted != _bound_to:
+            raise PortLayerError(
+                f"the port layer is already bound to PORTVEX={_bound_to!r}; it cannot change "
+                f"to {wanted!r} in this process. Call use_port_layer() before the first "
+                "operation, or start a new process")
+        return port_status()
+
+
+def port_status() -> PortStatus:
+    """The port layer's backend, whether its accesses reach a machine, and why not.
+    Never raises for an unreachable machine: it is how to learn why."""
+    with _lock:
+        _enter_port_layer()
+        backend = _native.portvex.portvex_backend() or b""
+        ready = bool(_native.portvex.portvex_ready())
+        status = _native.portvex.portvex_status() or b""
+    return PortStatus(backend.decode(errors="replace"), ready, status.decode(errors="replace"))
+
+
+# ---- Lookups -----------------------------------------------------------------------------
 
 
 def default_ids() -> PCIID:
@@ -132,91 +355,104 @@ def default_ids() -> PCIID:
     return PCIID(device.value, vendor.value, subsystem.value, subsystem_vendor.value)
 
 
-def _filter(ids: PCIID | None) -> _native.PCIIDStruct:
-    return (ids if ids is not None else default_ids())._struct()
+_default_filter: _native.PCIIDStruct | None = None
 
 
-def _numbers(filter_: _native.PCIIDStruct) -> list[int]:
-    buffer = (ctypes.c_int16 * MAX_CARDS)()
-    count = _native.slotscan.FindPCICard_0(ctypes.byref(filter_), buffer)
-    return [buffer[i] & 0xFFFF for i in range(count)]
+def _filter(ids: Ids) -> _native.PCIIDStruct:
+    global _default_filter
+    if ids is None:
+        if _default_filter is None:
+            _default_filter = default_ids()._struct()
+        return _default_filter
+    if isinstance(ids, PCIID):
+        return ids._struct()
+    if isinstance(ids, str):
+        return PCIID.parse(ids)._struct()
+    raise TypeError("ids must be a PCIID, a 'DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR]' string "
+                    f"such as '9050:10B5', or None, not {type(ids).__name__}")
 
 
-def _card_at(filter_: _native.PCIIDStruct, index: int, number: int) -> Card | None:
-    io_base, irq = ctypes.c_uint16(), ctypes.c_uint16()
-    if not _native.slotscan.GetIOBaseByOrder_0(ctypes.byref(filter_), index,
-                                               ctypes.byref(io_base), ctypes.byref(irq)):
-        return None
-    return Card(number, index, io_base.value, irq.value)
+def _snapshot(filter_: _native.PCIIDStruct) -> list[Card]:
+    """Every card of one scan, in table order. Under the lock."""
+    _enter_port_layer()
+    entries = (_native.PCICardEntryStruct * MAX_CARDS)()
+    count = _native.slotscan.ScanPCICards_0(ctypes.byref(filter_), entries, MAX_CARDS)
+    _check_port_access()
+    return [Card(e.CardNo, i, e.IOBase, e.IRQ, f"{e.Bus:02x}:{e.Device:02x}")
+            for i, e in enumerate(entries[:min(count, MAX_CARDS)])]
 
 
-def cards(ids: PCIID | None = None) -> list[int]:
-    """The card numbers in table (scan) order."""
+def scan(ids: Ids = None) -> list[Card]:
+    """Every card, with its number, index, I/O base, IRQ and slot, in table (scan) order,
+    from one scan of the buses."""
     filter_ = _filter(ids)
     with _lock:
-        return _numbers(filter_)
+        return _snapshot(filter_)
 
 
-def find(number: int, ids: PCIID | None = None) -> Card | None:
-    """The first card in table order numbered `number`, or None."""
-    wanted = _card_no(number, "card number")
-    filter_ = _filter(ids)
+def cards(ids: Ids = None) -> list[int]:
+    """The card numbers in table (scan) order; scan() gives the whole cards."""
+    return [card.number for card in scan(ids)]
+
+
+def find(number: int, ids: Ids = None) -> Card | None:
+    """The first card in table order numbered `number`, or None; one scan."""
+    wanted = _card_no(number, "number")
+    for card in scan(ids):
+        if card.number == wanted:
+            return card
+    return None
+
+
+def at(index: int, ids: Ids = None) -> Card | None:
+    """The card at a zero-based position in table order, or None; one scan."""
+    wanted = _index(index)
+    table = scan(ids)
+    return table[wanted] if wanted < len(table) else None
+
+
+# ---- Renumbering -------------------------------------------------------------------------
+
+
+def _renumber(filter_: _native.PCIIDStruct, pick: int, new_no: int, force: bool,
+              by_index: bool) -> None:
+    if not isinstance(force, bool):
+        raise TypeError(f"force must be True or False, not {type(force).__name__}")
     with _lock:
-        numbers = _numbers(filter_)
-        if wanted not in numbers:
-            return None
-        return _card_at(filter_, numbers.index(wanted), wanted)
-
-
-def at(index: int, ids: PCIID | None = None) -> Card | None:
-    """The card at a zero-based position in table order, or None."""
-    index = operator.index(index)
-    if index < 0:
-        raise ValueError(f"card index must be 0 or more, got {index}")
-    filter_ = _filter(ids)
-    with _lock:
-        numbers = _numbers(filter_)
-        if index >= len(numbers):
-            return None
-        return _card_at(filter_, index, numbers[index])
-
-
-def _check_written(result: int, what: str, new: int) -> None:
+        table = _snapshot(filter_)
+        if by_index:
+            if pick >= len(table):
+                raise CardNotFoundError(f"no card at index {pick}: {len(table)} found")
+            card = table[pick]
+        else:
+            found = [c for c in table if c.number == pick]
+            if not found:
+                raise CardNotFoundError(f"no card is numbered {pick}")
+            card = found[0]
+        others = [c for c in table if c.index != card.index and c.number == new_no]
+        if others and not force:
+            raise DuplicateNumberError(card, others[0], new_no)
+        if by_index:
+            result = _native.slotscan.SetCardNoByOrder_0(ctypes.byref(filter_), pick, new_no)
+        else:
+            result = _native.slotscan.ChangeCardNo_0(ctypes.byref(filter_), pick, new_no)
+        _check_port_access()
     if not result:
-        raise RenumberError(f"{what} did not read the new number {new} back: its EEPROM is "
-                            "write-protected, missing or not answering")
+        raise RenumberError(f"{_describe(card)} did not read the new number {new_no} back: "
+                            "its EEPROM is write-protected, missing or not answering")
 
 
-def renumber(old: int, new: int, ids: PCIID | None = None) -> None:
-    """Give the first card numbered `old` the number `new`."""
-    old_no = _card_no(old, "old card number")
-    new_no = _card_no(new, "new card number")
-    filter_ = _filter(ids)
-    with _lock:
-        if old_no not in _numbers(filter_):
-            raise CardNotFoundError(f"no card is numbered {old_no}")
-        result = _native.slotscan.ChangeCardNo_0(ctypes.byref(filter_), old_no, new_no)
-    _check_written(result, f"card {old_no}", new_no)
+def renumber(old: int, new: int, ids: Ids = None, *, force: bool = False) -> None:
+    """Give the first card numbered `old` the number `new`. A number another card
+    carries is refused (DuplicateNumberError) unless force=True."""
+    old_no = _card_no(old, "old")
+    new_no = _card_no(new, "new")
+    _renumber(_filter(ids), old_no, new_no, force, by_index=False)
 
 
-def renumber_at(index: int, new: int, ids: PCIID | None = None) -> None:
-    """Give the card at a zero-based position in table order the number `new`."""
-    index = operator.index(index)
-    new_no = _card_no(new, "new card number")
-    if index < 0:
-        raise ValueError(f"card index must be 0 or more, got {index}")
-    filter_ = _filter(ids)
-    with _lock:
-        if index >= len(_numbers(filter_)):
-            raise CardNotFoundError(f"no card at index {index}")
-        result = _native.slotscan.SetCardNoByOrder_0(ctypes.byref(filter_), index, new_no)
-    _check_written(result, f"the card at index {index}", new_no)
-
-
-def port_status() -> PortStatus:
-    """The port layer's backend, whether its accesses reach a machine, and why not."""
-    with _lock:
-        backend = _native.portvex.portvex_backend() or b""
-        ready = bool(_native.portvex.portvex_ready())
-        status = _native.portvex.portvex_status() or b""
-    return PortStatus(backend.decode(errors="replace"), ready, status.decode(errors="replace"))
+def renumber_at(index: int, new: int, ids: Ids = None, *, force: bool = False) -> None:
+    """Give the card at a zero-based position in table order the number `new`. A number
+    another card carries is refused (DuplicateNumberError) unless force=True."""
+    wanted = _index(index)
+    new_no = _card_no(new, "new")
+    _renumber(_filter(ids), wanted, new_no, force, by_index=True)

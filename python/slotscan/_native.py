@@ -1,15 +1,26 @@
-"""Loading libslotscan.so.1 and libportvex.so.1 and declaring their functions."""
+"""Loading libslotscan.so.1 and libportvex.so.1, declaring their functions, and the one
+lock every call into either of them is made under.
+
+Everything in the package that reaches a library does so here or through `lock`: the C
+library keeps one card table and drives the EEPROMs bit by bit, and the port layer's
+machines expect one caller at a time.
+"""
 
 from __future__ import annotations
 
 import ctypes
 import os
+import threading
 
 from . import _paths
 
 SLOTSCAN_SONAME = "libslotscan.so.1"
 PORTVEX_SONAME = "libportvex.so.1"
 MAX_CARDS = 9
+
+# Taken around every call into either library, by every module of the package. Reentrant,
+# so that an operation may be made of several calls that no other thread comes between.
+lock = threading.RLock()
 
 
 class PCIIDStruct(ctypes.Structure):
@@ -20,6 +31,18 @@ class PCIIDStruct(ctypes.Structure):
         ("VendorID", ctypes.c_uint16),
         ("SubsystemID", ctypes.c_uint16),
         ("SubsystemVendorID", ctypes.c_uint16),
+    ]
+
+
+class PCICardEntryStruct(ctypes.Structure):
+    """struct PCICardEntry of slotscan.h: one card of a snapshot."""
+
+    _fields_ = [
+        ("CardNo", ctypes.c_uint16),
+        ("IOBase", ctypes.c_uint16),
+        ("IRQ", ctypes.c_uint16),
+        ("Bus", ctypes.c_uint8),
+        ("Device", ctypes.c_uint8),
     ]
 
 
@@ -60,7 +83,11 @@ def _load(variable: str, soname: str) -> ctypes.CDLL:
 
 
 def _declare(lib: ctypes.CDLL, name: str, restype: object, *argtypes: object) -> None:
-    function = getattr(lib, name)
+    try:
+        function = getattr(lib, name)
+    except AttributeError as err:
+        raise ImportError(f"{lib._name} has no function {name}: this package needs the "
+                          "library of Slotscan 1.1.0 or later") from err
     function.restype = restype
     function.argtypes = list(argtypes)
 
@@ -78,8 +105,7 @@ _declare(portvex, "outportdw", None, ctypes.c_uint32, ctypes.c_uint32)
 _declare(portvex, "portvex_backend", ctypes.c_char_p)
 _declare(portvex, "portvex_ready", ctypes.c_int)
 _declare(portvex, "portvex_status", ctypes.c_char_p)
-_declare(slotscan, "FindPCICard_0", _i32, _idp, ctypes.POINTER(ctypes.c_int16))
-_declare(slotscan, "GetIOBaseByOrder_0", _i32, _idp, _i32, _u16p, _u16p)
+_declare(slotscan, "ScanPCICards_0", _i32, _idp, ctypes.POINTER(PCICardEntryStruct), _i32)
 _declare(slotscan, "ChangeCardNo_0", _i32, _idp, _i32, _i32)
 _declare(slotscan, "SetCardNoByOrder_0", _i32, _idp, _i32, _i32)
 _declare(slotscan, "ReturnPCIID", None, _u16p, _u16p, _u16p, _u16p)

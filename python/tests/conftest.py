@@ -34,6 +34,7 @@ class Expected(NamedTuple):
     index: int
     io_base: int
     irq: int
+    slot: str
 
 
 def rack_cards(ids: tuple[int, ...] = DEFAULT_IDS, rack: Path = RACKS / "lab.toml") -> list[Expected]:
@@ -43,8 +44,14 @@ def rack_cards(ids: tuple[int, ...] = DEFAULT_IDS, rack: Path = RACKS / "lab.tom
     own = [(c.get("device", 0x9050), c.get("vendor", 0x10B5), c.get("subsystem", 0),
             c.get("subsystem_vendor", 0)) for c in cards]
     found = [c for c, o in zip(cards, own) if all(w in (0, h) for w, h in zip(ids, o))]
-    return [Expected(c.get("card_no", -1) & 0xFFFF, i, c["bar4"] & ~3, c["irq"])
+    return [Expected(c.get("card_no", -1) & 0xFFFF, i, c["bar4"] & ~3, c["irq"], c["slot"][:5])
             for i, c in enumerate(found)]
+
+
+def scans_in(trace: Path) -> int:
+    """How many bus scans a PORTVEX_TRACE file shows: each starts by pointing 0xCF8 at
+    register 0 of 00:00.0."""
+    return trace.read_text().count("W 0cf8 <- 80000000\n")
 
 
 def run_python(code: str, env: dict[str, str]) -> subprocess.CompletedProcess[str]:

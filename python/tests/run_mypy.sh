@@ -1,5 +1,5 @@
 #!/bin/sh
-# Type-checks the slotscan package and the example scripts that use it:
+# Type-checks the slotscan package, its benchmark and the example scripts that use it:
 # run_mypy.sh PACKAGE_SOURCE EXAMPLES_DIR CACHE_DIR. Exits 77 (skipped) without mypy.
 set -eu
 source=$1
@@ -10,4 +10,4 @@ if ! command -v mypy >/dev/null 2>&1; then
   exit 77
 fi
 cd "$source"
-mypy --strict --cache-dir "$cache" slotscan "$examples"
+mypy --strict --cache-dir "$cache" slotscan bench_find.py "$examples"

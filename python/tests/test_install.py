@@ -7,6 +7,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tomllib
 from pathlib import Path
 
 import pytest
@@ -32,11 +33,18 @@ def test_example_finds_card_2_and_reads_a_register(place: str, tmp_path: Path) -
     if place == "install prefix":
         run("cmake", "--install", BUILD, "--prefix", tmp_path / "prefix")
         site = tmp_path / "prefix" / os.environ["SLOTSCAN_INSTALLED_PYTHON_DIR"]
-    elif place == "pip":  # from a copy: setuptools writes build/ and *.egg-info beside it
+    elif place == "pip":  # from a copy in a checkout of its own, which must stay clean
         shutil.copytree(SOURCE / "python", tmp_path / "project",
                         ignore=shutil.ignore_patterns("tests", "build", "*.egg-info"))
+        git = ["git", "-C", str(tmp_path / "project"), "-c", "user.name=t", "-c", "user.email=t@t"]
+        run(*git, "init", "-q")
+        run(*git, "add", "-A")
+        run(*git, "commit", "-qm", "package")
         run(sys.executable, "-m", "pip", "install", "-q", "--no-build-isolation", "--no-index",
             "--no-deps", "--target", tmp_path / "site", tmp_path / "project")
+        status = subprocess.run([*git, "status", "--porcelain", "--ignored=no"],
+                                capture_output=True, text=True, check=True).stdout
+        assert status == "", f"pip left files in the checkout:\n{status}"
         site, env = tmp_path / "site", {**env, **LIBS}  # pip records no library folder
     assert (site / "slotscan" / "py.typed").is_file()
     env.update(PYTHONPATH=str(site), PORTVEX=f"sim:{copy_rack(tmp_path, RACK3)}")
@@ -46,3 +54,8 @@ def test_example_finds_card_2_and_reads_a_register(place: str, tmp_path: Path) -
     assert f"Cards in table order: {[c.number for c in cards]}" in done.stdout, done.stderr
     assert (f"Card 2: index {cards[1].index}, I/O base {cards[1].io_base:#06x}, "
             f"IRQ {cards[1].irq}\nRegister at {cards[1].io_base:#06x}") in done.stdout
+    for card in cards:
+        assert (f"  #{card.index}  card {card.number}  I/O base {card.io_base:#06x}  "
+                f"IRQ {card.irq}  slot {card.slot}\n") in done.stdout
+    version = tomllib.loads((SOURCE / "python/pyproject.toml").read_text())["project"]["version"]
+    assert f"slotscan {version}\n" in done.stdout, "__version__ from the package's metadata"

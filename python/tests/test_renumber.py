@@ -2,7 +2,9 @@
 
 from __future__ import annotations
 
+import os
 from collections.abc import Callable
+from pathlib import Path
 
 import pytest
 from conftest import rack_cards
@@ -40,4 +42,29 @@ def test_failed_renumbering_raises_and_changes_nothing(renumbering: Callable[[],
         renumbering()
     if error is slotscan.RenumberError:
         assert "did not read the new number 40 back" in str(raised.value)
+    assert slotscan.cards() == before
+
+
+@pytest.mark.parametrize("renumbering", [
+    lambda force: slotscan.renumber(1, 2, force=force),       # 2 is on 00:0b and 00:0c
+    lambda force: slotscan.renumber_at(0, 5, force=force),    # 5 is on 00:0e
+    lambda force: slotscan.renumber(2, 5, "9050:10b5", force=force)])
+def test_duplicate_numbers_are_refused_unless_forced(
+        renumbering: Callable[[bool], None]) -> None:
+    before = slotscan.cards()
+    image = Path(os.environ["PORTVEX"][len("sim:"):]).with_suffix(".eeprom.json")
+    written = image.read_bytes() if image.exists() else None
+    with pytest.raises(slotscan.DuplicateNumberError) as raised:
+        renumbering(False)
+    assert isinstance(raised.value, ValueError)
+    card, other = raised.value.card, raised.value.other
+    for named in (card, other):
+        assert f"card {named.number} (index {named.index}, slot {named.slot})" in str(raised.value)
+    assert slotscan.cards() == before
+    assert (image.read_bytes() if image.exists() else None) == written, "nothing written"
+    try:
+        renumbering(True)
+        assert slotscan.scan()[card.index].number == other.number
+    finally:
+        slotscan.renumber_at(card.index, card.number, force=True)
     assert slotscan.cards() == before

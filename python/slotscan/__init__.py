@@ -14,7 +14,7 @@ import ctypes
 import operator
 import threading
 from dataclasses import dataclass
-from typing import NamedTuple
+from typing import Callable, NamedTuple
 
 from . import _native
 
@@ -41,6 +41,14 @@ CARD_NO_MAX = 65535
 # One lock for every call into either library: the C library keeps one card table and
 # drives the EEPROMs bit by bit, and the port layer's machines expect one caller at a time.
 _lock = threading.RLock()
+
+
+def _no_model_error() -> None:
+    pass
+
+
+# Raises what a card model (slotscan.simulated) raised during the access just made.
+_after_access: Callable[[], None] = _no_model_error
 
 
 class SlotscanError(Exception):
@@ -104,7 +112,9 @@ class Card:
         """One 32-bit read of the port at the card's I/O base plus offset."""
         port = self._port(offset)
         with _lock:
-            return int(_native.portvex.inportdw(port))
+            value = int(_native.portvex.inportdw(port))
+            _after_access()
+            return value
 
     def write(self, offset: int, value: int) -> None:
         """One 32-bit write of value to the port at the card's I/O base plus offset."""
@@ -114,6 +124,7 @@ class Card:
             raise ValueError(f"register value must be 0 to 0xFFFFFFFF, got {value}")
         with _lock:
             _native.portvex.outportdw(port, value)
+            _after_access()
 
 
 def _card_no(value: int, what: str) -> int:

@@ -35,11 +35,12 @@ def main(argv: list[str]) -> int:
         print(f"Card {number}: not found ({slotscan.port_status().status})", file=sys.stderr)
         return 2
     print(f"Card {card.number}: I/O base {card.io_base:#06x}, IRQ {card.irq}")
-    failures = 0
+    failures = checks = 0
 
     def check(name: str, ok: bool, detail: str) -> None:
-        nonlocal failures
+        nonlocal failures, checks
         failures += not ok
+        checks += 1
         print(f"  {name:<10} {'ok  ' if ok else 'FAIL'}  {detail}")
 
     ident = card.read(ID)
@@ -73,7 +74,8 @@ def main(argv: list[str]) -> int:
     check("conversion", polls < 1000,
           f"channel {channel} ready after {polls} polls: {value:#05x} ({value * 10 / 4096:.3f} V)")
 
-    print(f"Self-test {'passed' if failures == 0 else f'FAILED ({failures} checks)'}")
+    print(f"Self-test passed: {checks} of {checks} checks" if failures == 0 else
+          f"Self-test FAILED: {failures} of {checks} checks")
     return 0 if failures == 0 else 1
 
 

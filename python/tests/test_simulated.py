@@ -124,8 +124,9 @@ def test_dio_selftest_passes_on_the_dio32_rack_and_catches_a_stuck_input(
         ["conversion", "ok"]]
     assert "pending 0x5, after clearing 0x0" in lines[3]
     assert "ready after 4 polls: 0x800" in lines[5]
-    assert lines[-1] == "Self-test passed"
+    assert lines[-1] == "Self-test passed: 5 of 5 checks"
 
     done = run_example("dio_model.py", rack)
     assert done.returncode == 1, done.stdout + done.stderr
     assert "loopback   FAIL  68 patterns, channels differing: 0x00000080" in done.stdout
+    assert done.stdout.endswith("Self-test FAILED: 1 of 5 checks\n")

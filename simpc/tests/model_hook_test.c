@@ -49,8 +49,7 @@ int main(int argc, char** argv) {
         expect(s.reads == 2 && s.writes == 1, "one callback per access");
         /* By I/O base, as GetIOBaseByCardNo gives it: replaces the first. */
         struct state other = {0, 0, 0};
-        expect(portvex_sim_attach("0x300", model_read, model_write, &other, why, sizeof why),
-               why);
+        expect(portvex_sim_attach("0x300", model_read, model_write, &other, why, sizeof why), why);
         inportdw(0x300);
         expect(other.reads == 1 && s.reads == 2, "the second model replaced the first");
         expect(portvex_sim_detach("00:0a.0", why, sizeof why), why);

@@ -41,8 +41,8 @@ typedef void (*portvex_sim_write_fn)(void* context, uint32_t offset, uint32_t va
 
 /* What the module exports. Each returns 1, or 0 with the reason in `why` (when not NULL). */
 typedef int (*portvex_simulator_attach_fn)(const char* card, portvex_sim_read_fn read,
-                                           portvex_sim_write_fn write, void* context,
-                                           char* why, size_t why_size);
+                                           portvex_sim_write_fn write, void* context, char* why,
+                                           size_t why_size);
 typedef int (*portvex_simulator_detach_fn)(const char* card, char* why, size_t why_size);
 #define PORTVEX_SIMULATOR_SONAME "portvex-sim.so"
 #define PORTVEX_SIMULATOR_ATTACH "portvex_simulator_attach"

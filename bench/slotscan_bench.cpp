@@ -110,6 +110,74 @@ void simulatorSpeed(benchmark::State& state) {
     portvex::useMachine(nullptr);
 }
 
+// One access to a bridge register: a write and a read of a card's local registers (BAR1),
+// the plain one at 0x00 and CNTRL, through inportdw/outportdw.
+void bridgeRegisterAccess(benchmark::State& state) {
+    auto machine = makeRack(1);
+    portvex::useMachine(machine.get());
+    machine->resetCounters();
+    const uint32_t kCntrl = 0xE000U + slotscan::kCntrlOffset;
+    uint32_t value = 0;
+    for (auto _ : state) {
+        outportdw(0xE000U, ++value);
+        benchmark::DoNotOptimize(inportdw(0xE000U));
+        const uint32_t cntrl = inportdw(kCntrl);
+        outportdw(kCntrl, cntrl & slotscan::kEepromClockLow);
+    }
+    state.counters["accesses_per_s"] = benchmark::Counter(
+        static_cast<double>(machine->counters().total()), benchmark::Counter::kIsRate);
+    state.counters["ns_per_access"] = benchmark::Counter(
+        static_cast<double>(machine->counters().total()),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
+    portvex::useMachine(nullptr);
+}
+
+// One access to a register of a card's own I/O range (BAR4) declared as a rack would: an
+// output looped back to an input, a read-only ID, a status with write-1-to-clear bits, a
+// counter per read and samples, with a busy bit started by the output.
+void cardRegisterAccess(benchmark::State& state) {
+    auto machine = std::make_unique<simpc::Machine>();
+    simpc::CardConfig config;
+    config.bars = {0, 0xE001U, 0, 0, 0x301U, 0};
+    config.ioSize = 32;
+    auto reg = [](const char* name, uint32_t offset) {
+        simpc::RegisterConfig r;
+        r.name = name;
+        r.offset = offset;
+        return r;
+    };
+    auto id = reg("ID", 0), out = reg("DOUT", 4), in = reg("DIN", 8), status = reg("STATUS", 12),
+         counter = reg("COUNT", 16), adc = reg("ADC", 20);
+    id.writable = 0;
+    in.source = simpc::RegisterSource::Loopback;
+    in.loopbackFrom = 1;
+    in.busy = simpc::RegisterConfig::Busy{.bit = 1U << 31, .reads = 3, .after = 1};
+    status.writeOneToClear = 0xF;
+    counter.source = simpc::RegisterSource::Counter;
+    counter.counterStep = 1;
+    adc.source = simpc::RegisterSource::Samples;
+    adc.samples = {1, 2, 3};
+    config.registers = {id, out, in, status, counter, adc};
+    machine->addCard({0, 10, 0}, config);
+    portvex::useMachine(machine.get());
+    machine->resetCounters();
+    uint32_t value = 0;
+    for (auto _ : state) {
+        outportdw(0x304U, ++value);
+        benchmark::DoNotOptimize(inportdw(0x308U));
+        benchmark::DoNotOptimize(inportdw(0x300U));
+        outportdw(0x30CU, 1);
+        benchmark::DoNotOptimize(inportdw(0x310U));
+        benchmark::DoNotOptimize(inportdw(0x314U));
+    }
+    state.counters["accesses_per_s"] = benchmark::Counter(
+        static_cast<double>(machine->counters().total()), benchmark::Counter::kIsRate);
+    state.counters["ns_per_access"] = benchmark::Counter(
+        static_cast<double>(machine->counters().total()),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
+    portvex::useMachine(nullptr);
+}
+
 BENCHMARK(lookupByNumber)
     ->Arg(0)
     ->Arg(1)
@@ -120,6 +188,8 @@ BENCHMARK(lookupByNumber)
 BENCHMARK(listCards)->Arg(0)->Arg(1)->Arg(9)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(renumber)->Arg(1)->Arg(9)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(simulatorSpeed)->UseRealTime();
+BENCHMARK(bridgeRegisterAccess)->UseRealTime();
+BENCHMARK(cardRegisterAccess)->UseRealTime();
 
 }  // namespace
 

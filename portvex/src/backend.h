@@ -59,6 +59,11 @@ std::unique_ptr<Backend> makeSimulatorBackend(const std::string& rackFile);
 // A simulated PC the program built itself (not owned), for portvex::useMachine.
 std::unique_ptr<Backend> makeSimulatorBackend(simpc::Machine& machine);
 
+// The machine behind a simulator backend; nullptr for any other backend.
+simpc::Machine* simulatedMachine(Backend& backend);
+// In the simulated PC module: the machine of the backend it made, for card models.
+simpc::Machine* moduleMachine();
+
 // Routes the process's port accesses to `backend` (not owned) instead of the one PORTVEX
 // chose; nullptr hands them back. The hook behind portvex::useMachine.
 PORTVEX_API void injectBackend(Backend* backend);

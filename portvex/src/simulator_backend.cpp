@@ -37,6 +37,7 @@ class SimulatorBackend final : public Backend {
     const std::string& status() const override { return status_; }
 
     void traceTo(std::ostream* out) { machine_.setTrace(out); }
+    simpc::Machine& machine() { return machine_; }
 
   private:
     simpc::Machine& machine_;
@@ -46,6 +47,11 @@ class SimulatorBackend final : public Backend {
 };
 
 }  // namespace
+
+simpc::Machine* simulatedMachine(Backend& backend) {
+    auto* simulator = dynamic_cast<SimulatorBackend*>(&backend);
+    return simulator != nullptr ? &simulator->machine() : nullptr;
+}
 
 std::unique_ptr<Backend> makeSimulatorBackend(simpc::Machine& machine) {
     return std::make_unique<SimulatorBackend>(machine,

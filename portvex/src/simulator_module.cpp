@@ -2,7 +2,21 @@
 // PORTVEX=sim: names a rack file.
 #include "backend.h"
 
+namespace portvex {
+namespace {
+simpc::Machine* theMachine = nullptr;
+}
+
+simpc::Machine* moduleMachine() {
+    return theMachine;
+}
+
+}  // namespace portvex
+
 extern "C" __attribute__((visibility("default"))) portvex::Backend* portvex_simulator_backend(
     const char* rackFile) {
-    return portvex::makeSimulatorBackend(std::string(rackFile)).release();
+    auto backend = portvex::makeSimulatorBackend(std::string(rackFile));
+    // Kept for the card models (simulator_models.cpp); the backend lives as long as the process.
+    portvex::theMachine = portvex::simulatedMachine(*backend);
+    return backend.release();
 }

@@ -23,7 +23,7 @@ import sys
 import warnings
 from dataclasses import dataclass
 from pathlib import Path
-from typing import NamedTuple, Union
+from typing import Callable, NamedTuple, Union
 
 from . import _native
 
@@ -72,6 +72,14 @@ def _own_version() -> str:
 
 
 __version__ = _own_version()
+
+
+def _no_model_error() -> None:
+    pass
+
+
+# Raises what a card model (slotscan.simulated) raised during the access just made.
+_after_access: Callable[[], None] = _no_model_error
 
 
 class SlotscanError(Exception):
@@ -213,6 +221,7 @@ class Card:
             _enter_port_layer()
             value = int(_native.portvex.inportdw(port))
             _check_port_access()
+            _after_access()
         return value
 
     def write(self, offset: int, value: int) -> None:
@@ -225,6 +234,7 @@ class Card:
             _enter_port_layer()
             _native.portvex.outportdw(port, value)
             _check_port_access()
+            _after_access()
 
 
 def _describe(card: Card) -> str:

@@ -90,6 +90,14 @@ Plx9050Card& Machine::addCard(PciAddress at, const CardConfig& cfg) {
     Plx9050Card& card = *owned;
     try {
         mapLocalRegisters(card, true);  // throws before anything changed
+        if (card.ioRegisters().hasRegisters()) {
+            try {
+                mapIoRange(card, true);
+            } catch (const std::invalid_argument&) {
+                unmapLocalRegisters(card);
+                throw;
+            }
+        }
     } catch (const std::invalid_argument& e) {
         throw std::invalid_argument(fmt::format("card {}: {}", formatSlot(at), e.what()));
     }
@@ -101,11 +109,14 @@ Plx9050Card& Machine::addCard(PciAddress at, const CardConfig& cfg) {
 
 namespace {
 
-std::string rangeOwner(IoHandler* h) {
+std::string rangeOwner(IoHandler* h, uint32_t port) {
     if (auto* card = dynamic_cast<Plx9050Card*>(h)) {
         return fmt::format("the local registers of card {} at {:#06x}-{:#06x}",
                            formatSlot(card->address()), card->localRegBase(),
                            card->localRegBase() + Plx9050Card::kLocalSize - 1);
+    }
+    if (dynamic_cast<CardRegisters*>(h) != nullptr) {
+        return fmt::format("the I/O range of card {}", h->portName(port));
     }
     return fmt::format("the configuration ports {:#x}-{:#x}", HostBridge::kFirstPort,
                        HostBridge::kLastPort);
@@ -122,7 +133,7 @@ void Machine::mapLocalRegisters(Plx9050Card& card, bool mustBeFree) {
             if (io_[port] != nullptr) {
                 throw std::invalid_argument(
                     fmt::format("its local registers at {:#06x}-{:#06x} would overlap {}", *base,
-                                *base + Plx9050Card::kLocalSize - 1, rangeOwner(io_[port])));
+                                *base + Plx9050Card::kLocalSize - 1, rangeOwner(io_[port], port)));
             }
         }
     }
@@ -147,6 +158,73 @@ void Machine::unmapLocalRegisters(Plx9050Card& card) {
 void Machine::localBaseChanged(Plx9050Card& card) {
     unmapLocalRegisters(card);
     mapLocalRegisters(card, false);
+}
+
+void Machine::mapIoRange(Plx9050Card& card, bool mustBeFree) {
+    CardRegisters& regs = card.ioRegisters();
+    auto base = card.ioRangeBase();
+    if (!base) {
+        if (mustBeFree) {
+            throw std::invalid_argument(
+                fmt::format("its BAR4 ({:#x}) is not an I/O range, so its registers have no ports",
+                            card.bar(4)));
+        }
+        return;
+    }
+    uint32_t end = std::min(*base + regs.size(), kPortCount);
+    if (mustBeFree) {
+        if (*base + regs.size() > kPortCount) {
+            throw std::invalid_argument(
+                fmt::format("its I/O range at {:#06x} ({} bytes) runs past the 64K port space",
+                            *base, regs.size()));
+        }
+        for (uint32_t port = *base; port < end; port += 4) {
+            if (io_[port] != nullptr && io_[port] != &regs) {
+                throw std::invalid_argument(
+                    fmt::format("its I/O range at {:#06x}-{:#06x} would overlap {}", *base,
+                                *base + regs.size() - 1, rangeOwner(io_[port], port)));
+            }
+        }
+    }
+    for (uint32_t port = *base; port < end; port += 4) {
+        if (io_[port] == nullptr) io_[port] = &regs;
+    }
+    regs.setBase(*base);
+    card.ioDecodedBase_ = *base;
+    card.ioDecoding_ = true;
+}
+
+void Machine::unmapIoRange(Plx9050Card& card) {
+    if (!card.ioDecoding_) return;
+    CardRegisters& regs = card.ioRegisters();
+    uint32_t end = std::min(card.ioDecodedBase_ + regs.size(), kPortCount);
+    for (uint32_t port = card.ioDecodedBase_; port < end; port += 4) {
+        if (io_[port] == &regs) io_[port] = nullptr;
+    }
+    card.ioDecoding_ = false;
+}
+
+void Machine::ioRangeChanged(Plx9050Card& card) {
+    if (!card.ioDecoding_) return;
+    unmapIoRange(card);
+    mapIoRange(card, false);
+}
+
+void Machine::attachModel(PciAddress at, std::shared_ptr<CardModel> model) {
+    Plx9050Card* card = cardAt(at);
+    if (card == nullptr) {
+        throw std::invalid_argument(fmt::format("no card at slot {}", formatSlot(at)));
+    }
+    CardRegisters& regs = card->ioRegisters();
+    if (model != nullptr && !card->ioDecoding_) {
+        try {
+            mapIoRange(*card, true);
+        } catch (const std::invalid_argument& e) {
+            throw std::invalid_argument(fmt::format("card {}: {}", formatSlot(at), e.what()));
+        }
+    }
+    regs.setModel(std::move(model));
+    if (!regs.hasModel() && !regs.hasRegisters()) unmapIoRange(*card);
 }
 
 std::vector<Plx9050Card*> Machine::cards() {
@@ -211,9 +289,13 @@ void Machine::traceAccess(Clock::time_point start, char kind, uint32_t port, uin
         int n = std::snprintf(line, sizeof line, "P %.3f ms\n", ms);
         trace_->write(line, n);
     }
-    int n = kind == 'R' ? std::snprintf(line, sizeof line, "R %04x -> %08x\n", port, value)
-                        : std::snprintf(line, sizeof line, "W %04x <- %08x\n", port, value);
+    int n = kind == 'R' ? std::snprintf(line, sizeof line, "R %04x -> %08x", port, value)
+                        : std::snprintf(line, sizeof line, "W %04x <- %08x", port, value);
     trace_->write(line, n);
+    if (port < kPortCount && io_[port] != nullptr) {
+        if (std::string name = io_[port]->portName(port); !name.empty()) *trace_ << ' ' << name;
+    }
+    trace_->put('\n');
     // A trace matters most when the program dies: leave nothing in the stream's buffer.
     trace_->flush();
     lastAccess_ = Clock::now();

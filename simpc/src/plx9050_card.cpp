@@ -10,8 +10,9 @@ namespace {
 
 constexpr unsigned kCardNumberWord = 0x38;
 
-std::array<uint32_t, 6> cardBarSizes(const std::array<uint32_t, 6>& bars) {
+std::array<uint32_t, 6> cardBarSizes(const std::array<uint32_t, 6>& bars, uint32_t ioSize) {
     std::array<uint32_t, 6> sizes = defaultBarSizes(bars);
+    if (bars[4] & 1) sizes[4] = ioSize;
     sizes[0] = Plx9050Card::kLocalSize;  // local registers in memory space
     sizes[1] = Plx9050Card::kLocalSize;  // and in I/O space
     return sizes;
@@ -29,7 +30,8 @@ Plx9050Card::Plx9050Card(PciAddress at, const CardConfig& c)
                       .headerType = 0,
                       .interruptLine = c.interruptLine,
                       .interruptPin = 1},
-             c.bars, cardBarSizes(c.bars)),
+             c.bars, cardBarSizes(c.bars, c.ioSize)),
+      ioRegisters_(std::make_unique<CardRegisters>(formatSlot(at), c.ioSize, c.registers)),
       eeprom_(c.eeprom, c.faults, c.busyReads) {
     localWrite(cntrl::kOffset, c.cntrl);
     resetOrReloadWrites_ = 0;  // the power-on value is not a driver's write
@@ -39,6 +41,14 @@ std::optional<uint32_t> Plx9050Card::ioBase() const {
     uint32_t bar1 = bar(1);
     if ((bar1 & 1) == 0) return std::nullopt;
     uint32_t base = bar1 & ~uint32_t{3};
+    if (base >= Machine::kPortCount) return std::nullopt;
+    return base;
+}
+
+std::optional<uint32_t> Plx9050Card::ioRangeBase() const {
+    uint32_t bar4 = bar(4);
+    if ((bar4 & 1) == 0) return std::nullopt;
+    uint32_t base = bar4 & ~uint32_t{3};
     if (base >= Machine::kPortCount) return std::nullopt;
     return base;
 }
@@ -71,7 +81,9 @@ void Plx9050Card::localWrite(uint32_t offset, uint32_t value) {
 }
 
 void Plx9050Card::configChanged(uint8_t reg, uint32_t) {
-    if (reg == cfg::kBar0 + 4 && machine_ != nullptr) machine_->localBaseChanged(*this);
+    if (machine_ == nullptr) return;
+    if (reg == cfg::kBar0 + 4) machine_->localBaseChanged(*this);
+    if (reg == cfg::kBar0 + 16) machine_->ioRangeChanged(*this);
 }
 
 std::string Plx9050Card::describe() const {

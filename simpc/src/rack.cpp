@@ -39,10 +39,20 @@ constexpr std::string_view kDeviceKeys[] = {"slot",  "name",     "vendor",      
                                             "class", "revision", "subsystem_vendor", "subsystem",
                                             "bars",  "irq",      "header_type"};
 constexpr std::string_view kCardKeys[] = {
-    "slot",      "name",   "card_no", "bar0",       "bar1",
-    "bar2",      "bar3",   "bar4",    "bar5",       "irq",
-    "vendor",    "device", "class",   "revision",   "subsystem_vendor",
-    "subsystem", "cntrl",  "eeprom",  "busy_reads", "faults"};
+    "slot",      "name",    "card_no", "bar0",       "bar1",
+    "bar2",      "bar3",    "bar4",    "bar5",       "irq",
+    "vendor",    "device",  "class",   "revision",   "subsystem_vendor",
+    "subsystem", "cntrl",   "eeprom",  "busy_reads", "faults",
+    "bar4_size", "register"};
+constexpr std::string_view kRegisterKeys[] = {"name",       "offset",   "reset",   "writable",
+                                              "w1c",        "loopback", "counter", "samples",
+                                              "write_only", "busy"};
+constexpr std::string_view kLoopbackKeys[] = {"from", "mask"};
+constexpr std::string_view kCounterKeys[] = {"step", "rate"};
+constexpr std::string_view kSamplesKeys[] = {"values", "then"};
+constexpr std::string_view kBusyKeys[] = {"bit", "reads", "after"};
+constexpr uint64_t kMaxCounterRate = 1'000'000'000;
+constexpr uint64_t kMaxBusyReads = 1'000'000;
 
 struct FaultName {
     std::string_view name;
@@ -150,6 +160,13 @@ class RackReader {
     void eepromWords(const toml::node& n, const std::string& label, EepromWords& words,
                      uint64_t& given) const;
     EepromFaults faults(const toml::node& n, const std::string& label) const;
+    std::vector<RegisterConfig> registers(const toml::node& n, const std::string& label,
+                                          const CardConfig& card) const;
+    const toml::table& subTable(const toml::table& t, std::string_view key,
+                                const std::string& label,
+                                std::span<const std::string_view> allowed) const;
+    const toml::value<std::string>* text(const toml::table& t, std::string_view key,
+                                         const std::string& label) const;
     fs::path imagePath(const toml::table& root) const;
 
     fs::path file_;
@@ -363,6 +380,16 @@ CardConfig RackReader::card(const toml::table& t, const std::string& label) cons
     c.cntrl = optional<uint32_t>(t, "cntrl", label, kMax32).value_or(c.cntrl);
     c.busyReads = optional<unsigned>(t, "busy_reads", label, 1'000'000).value_or(c.busyReads);
     if (const toml::node* n = t.get("faults")) c.faults = faults(*n, label);
+    if (const toml::node* n = t.get("bar4_size")) {
+        int64_t v = integer(*n, label, "bar4_size");
+        if (v < 4 || v > 256 || (v & (v - 1)) != 0) {
+            fail(n->source(),
+                 fmt::format("{}: 'bar4_size' must be a power of two from 4 to 256 bytes, got {}",
+                             label, showNumber(v)));
+        }
+        c.ioSize = static_cast<uint32_t>(v);
+    }
+    if (const toml::node* n = t.get("register")) c.registers = registers(*n, label, c);
 
     // The bridge loads its IDs from the first words; a fitted EEPROM carries them.
     c.eeprom[0] = c.deviceId;
@@ -389,6 +416,196 @@ CardConfig RackReader::card(const toml::table& t, const std::string& label) cons
         c.eeprom[kCardNumberWord] = word;
     }
     return c;
+}
+
+const toml::table& RackReader::subTable(const toml::table& t, std::string_view key,
+                                        const std::string& label,
+                                        std::span<const std::string_view> allowed) const {
+    const toml::node& n = *t.get(key);
+    const toml::table* table = n.as_table();
+    if (table == nullptr) {
+        fail(n.source(), fmt::format("{}: '{}' must be a table ({{ {} = ... }}), not {}", label,
+                                     key, allowed.front(), typeName(n.type())));
+    }
+    checkKeys(*table, fmt::format("{}: '{}': ", label, key), allowed);
+    return *table;
+}
+
+const toml::value<std::string>* RackReader::text(const toml::table& t, std::string_view key,
+                                                 const std::string& label) const {
+    const toml::node* n = t.get(key);
+    if (n == nullptr) return nullptr;
+    const toml::value<std::string>* s = n->as_string();
+    if (s == nullptr || s->get().empty()) {
+        fail(n->source(),
+             fmt::format("{}: '{}' must be a non-empty string, not {}", label, key,
+                         s == nullptr ? typeName(n->type()) : std::string_view("an empty one")));
+    }
+    return s;
+}
+
+std::vector<RegisterConfig> RackReader::registers(const toml::node& n, const std::string& label,
+                                                  const CardConfig& card) const {
+    const toml::array* list = n.as_array();
+    if (list == nullptr || !std::all_of(list->begin(), list->end(),
+                                        [](const toml::node& e) { return e.is_table(); })) {
+        fail(n.source(), fmt::format("{}: 'register' must be a list of tables, written "
+                                     "[[card.register]]",
+                                     label));
+    }
+    if ((card.bars[4] & 1) == 0) {
+        fail(n.source(), fmt::format("{}: registers need the card's I/O range, but 'bar4' ({:#x}) "
+                                     "is not an I/O BAR (bit 0 set)",
+                                     label, card.bars[4]));
+    }
+    const uint32_t base = card.bars[4] & ~uint32_t{3};
+    std::vector<RegisterConfig> result(list->size());
+    std::vector<std::string> labels(list->size());
+    std::map<std::string, unsigned, std::less<>> byName;
+    std::vector<unsigned> byOffset(card.ioSize / 4, ~0u);
+
+    // Names, offsets and plain values first, so that registers may name later ones.
+    for (unsigned i = 0; i < list->size(); ++i) {
+        const toml::table& t = *list->get(i)->as_table();
+        RegisterConfig& r = result[i];
+        std::string& where = labels[i];
+        where = fmt::format("{}: register #{}", label, i + 1);
+        checkKeys(t, where + ": ", kRegisterKeys);
+        const toml::value<std::string>* name = text(t, "name", where);
+        if (name == nullptr)
+            fail(t.source(), fmt::format("{}: missing required key 'name'", where));
+        r.name = name->get();
+        where = fmt::format("{}: register '{}'", label, r.name);
+        if (auto [it, added] = byName.try_emplace(r.name, i); !added) {
+            fail(name->source(), fmt::format("{}: the name is already used by the register at "
+                                             "line {}",
+                                             where, list->get(it->second)->source().begin.line));
+        }
+        r.offset = required<uint32_t>(t, "offset", where, kMax32);
+        const toml::node& offset = *t.get("offset");
+        if (r.offset % 4 != 0) {
+            fail(offset.source(),
+                 fmt::format("{}: 'offset' {:#x} is not a multiple of 4 (registers are dwords)",
+                             where, r.offset));
+        }
+        if (r.offset >= card.ioSize) {
+            fail(offset.source(),
+                 fmt::format("{}: 'offset' {:#x} is outside the card's I/O range {:#06x}-{:#06x} "
+                             "({} bytes; 'bar4_size' sets it)",
+                             where, r.offset, base, base + card.ioSize - 1, card.ioSize));
+        }
+        if (unsigned other = byOffset[r.offset / 4]; other != ~0u) {
+            fail(offset.source(),
+                 fmt::format("{}: 'offset' {:#x} overlaps register '{}' at line {}", where,
+                             r.offset, result[other].name, list->get(other)->source().begin.line));
+        }
+        byOffset[r.offset / 4] = i;
+        r.reset = optional<uint32_t>(t, "reset", where, kMax32).value_or(0);
+        r.writable = optional<uint32_t>(t, "writable", where, kMax32).value_or(0xFFFFFFFF);
+        r.writeOneToClear = optional<uint32_t>(t, "w1c", where, kMax32).value_or(0);
+        if (const toml::node* w = t.get("write_only")) {
+            if (!w->is_boolean()) {
+                fail(w->source(), fmt::format("{}: 'write_only' must be true or false, not {}",
+                                              where, typeName(w->type())));
+            }
+            r.writeOnly = w->as_boolean()->get();
+        }
+        const toml::node* source = nullptr;
+        for (std::string_view key : {"loopback", "counter", "samples"}) {
+            const toml::node* k = t.get(key);
+            if (k == nullptr) continue;
+            if (source != nullptr) {
+                fail(k->source(), fmt::format("{}: 'loopback', 'counter' and 'samples' exclude "
+                                              "each other",
+                                              where));
+            }
+            if (r.writeOnly) {
+                fail(k->source(), fmt::format("{}: a write-only register reads nothing, so it "
+                                              "takes no '{}'",
+                                              where, key));
+            }
+            source = k;
+        }
+    }
+
+    auto lookUp = [&](const toml::table& t, std::string_view key, const std::string& where) {
+        const toml::value<std::string>* name = text(t, key, where);
+        if (name == nullptr)
+            fail(t.source(), fmt::format("{}: missing required key '{}'", where, key));
+        auto it = byName.find(name->get());
+        if (it == byName.end()) {
+            std::string known;
+            for (const RegisterConfig& r : result) known += (known.empty() ? "" : ", ") + r.name;
+            fail(name->source(), fmt::format("{}: unknown register '{}' (this card has: {})", where,
+                                             name->get(), known));
+        }
+        return it->second;
+    };
+
+    // Then what refers to other registers, and the behaviours.
+    for (unsigned i = 0; i < list->size(); ++i) {
+        const toml::table& t = *list->get(i)->as_table();
+        RegisterConfig& r = result[i];
+        const std::string& where = labels[i];
+        if (t.contains("loopback")) {
+            const toml::table& lb = subTable(t, "loopback", where, kLoopbackKeys);
+            r.source = RegisterSource::Loopback;
+            r.loopbackFrom = lookUp(lb, "from", where + ": 'loopback'");
+            r.loopbackMask =
+                optional<uint32_t>(lb, "mask", where + ": 'loopback'", kMax32).value_or(0xFFFFFFFF);
+        }
+        if (t.contains("counter")) {
+            const toml::table& ct = subTable(t, "counter", where, kCounterKeys);
+            const std::string in = where + ": 'counter'";
+            r.source = RegisterSource::Counter;
+            r.counterStep = optional<uint32_t>(ct, "step", in, kMax32).value_or(0);
+            r.counterRate = optional<uint64_t>(ct, "rate", in, kMaxCounterRate).value_or(0);
+            if ((r.counterStep == 0) == (r.counterRate == 0)) {
+                fail(ct.source(), fmt::format("{}: give either 'step' (counts a read) or 'rate' "
+                                              "(counts a second), not 0, and not both",
+                                              in));
+            }
+        }
+        if (t.contains("samples")) {
+            const toml::table& st = subTable(t, "samples", where, kSamplesKeys);
+            const std::string in = where + ": 'samples'";
+            r.source = RegisterSource::Samples;
+            const toml::node* values = st.get("values");
+            const toml::array* items = values != nullptr ? values->as_array() : nullptr;
+            if (items == nullptr || items->empty()) {
+                fail(values != nullptr ? values->source() : st.source(),
+                     fmt::format("{}: 'values' must be a non-empty list of 32-bit values", in));
+            }
+            r.samples.reserve(items->size());
+            for (const toml::node& item : *items) {
+                int64_t v = integer(item, in, "values");
+                if (v < 0 || static_cast<uint64_t>(v) > kMax32) {
+                    fail(item.source(), fmt::format("{}: 'values' must be 0 to 0xffffffff, got {}",
+                                                    in, showNumber(v)));
+                }
+                r.samples.push_back(static_cast<uint32_t>(v));
+            }
+            if (const toml::value<std::string>* then = text(st, "then", in)) {
+                if (then->get() != "repeat" && then->get() != "hold") {
+                    fail(then->source(),
+                         fmt::format("{}: 'then' must be \"repeat\" or \"hold\", got '{}'", in,
+                                     then->get()));
+                }
+                r.holdLastSample = then->get() == "hold";
+            }
+        }
+        if (t.contains("busy")) {
+            const toml::table& bt = subTable(t, "busy", where, kBusyKeys);
+            const std::string in = where + ": 'busy'";
+            RegisterConfig::Busy busy;
+            busy.bit = required<uint32_t>(bt, "bit", in, kMax32);
+            if (busy.bit == 0) fail(bt.get("bit")->source(), in + ": 'bit' must not be 0");
+            busy.reads = required<unsigned>(bt, "reads", in, kMaxBusyReads);
+            busy.after = lookUp(bt, "after", in);
+            r.busy = busy;
+        }
+    }
+    return result;
 }
 
 fs::path RackReader::imagePath(const toml::table& root) const {

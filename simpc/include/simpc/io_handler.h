@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "simpc/export.h"
 
@@ -12,6 +13,9 @@ class SIMPC_API IoHandler {
     virtual ~IoHandler() = default;
     virtual uint32_t ioRead(uint32_t port) = 0;
     virtual void ioWrite(uint32_t port, uint32_t value) = 0;
+    // What the port is, for trace lines ("00:0b.0 DIN"); empty when the port number says
+    // enough. Called only while tracing.
+    virtual std::string portName(uint32_t) const { return {}; }
 };
 
 }  // namespace simpc

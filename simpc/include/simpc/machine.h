@@ -55,6 +55,12 @@ class SIMPC_API Machine {
     GenericDevice& addGeneric(PciAddress at, const GenericConfig& cfg);
     Plx9050Card& addCard(PciAddress at, const CardConfig& cfg);
 
+    // Puts `model` behind the whole I/O range (BAR4) of the card at `at`, in place of its
+    // rack registers; nullptr gives the registers back. Throws std::invalid_argument when
+    // there is no such card, its BAR4 is not an I/O range, or the range would overlap ports
+    // something else decodes.
+    void attachModel(PciAddress at, std::shared_ptr<CardModel> model);
+
     const PortCounters& counters() const { return counters_; }
     void resetCounters() { counters_ = {}; }
 
@@ -64,7 +70,8 @@ class SIMPC_API Machine {
     Device* deviceAt(PciAddress at);
 
     // One line per access ("R 0cfc -> 10b59050"), with "P 1.062 ms" before an access that
-    // follows a pause of 0.5 ms or more. nullptr turns tracing off.
+    // follows a pause of 0.5 ms or more. An access to a card's own I/O range names the card's
+    // slot and the register ("R 0344 -> 000000a5 00:0b.0 DIN"). nullptr turns tracing off.
     void setTrace(std::ostream* out);
 
     // Loads the image over the cards' contents (throws StoreError) and saves every later
@@ -91,6 +98,9 @@ class SIMPC_API Machine {
     void mapLocalRegisters(Plx9050Card& card, bool mustBeFree);
     void unmapLocalRegisters(Plx9050Card& card);
     void localBaseChanged(Plx9050Card& card);
+    void mapIoRange(Plx9050Card& card, bool mustBeFree);
+    void unmapIoRange(Plx9050Card& card);
+    void ioRangeChanged(Plx9050Card& card);
     void configScanStarted();
     void applyImage(const EepromStore::Image& image);
     void watchCard(Plx9050Card& card);

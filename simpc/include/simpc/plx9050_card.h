@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <vector>
 
+#include "simpc/card_registers.h"
 #include "simpc/device.h"
 #include "simpc/eeprom93c46.h"
 #include "simpc/export.h"
@@ -34,6 +37,11 @@ struct CardConfig {
     unsigned busyReads = 4;  // CNTRL reads that show busy once the status is displayed
     EepromFaults faults{};
     uint32_t classRevision = 0x06800001;  // "other bridge", revision 1
+    // The card's own I/O range (BAR4, the base programs are given): its size in bytes, a
+    // power of two from 4 to 256, and its registers. A card without registers decodes
+    // nothing there.
+    uint32_t ioSize = 16;
+    std::vector<RegisterConfig> registers;
 };
 
 // An add-in card built on the 9050 bridge: local registers in I/O space through BAR1,
@@ -56,6 +64,11 @@ class SIMPC_API Plx9050Card final : public Device, public IoHandler {
     uint32_t localRead(uint32_t offset);
     void localWrite(uint32_t offset, uint32_t value);
 
+    // The registers of the card's own I/O range (BAR4).
+    CardRegisters& ioRegisters() { return *ioRegisters_; }
+    // BAR4 & 0xFFFC, if BAR4 is an I/O BAR inside the 64K port space.
+    std::optional<uint32_t> ioRangeBase() const;
+
     uint32_t ioRead(uint32_t port) override { return localRead(port - decodedBase_); }
     void ioWrite(uint32_t port, uint32_t value) override { localWrite(port - decodedBase_, value); }
 
@@ -71,6 +84,9 @@ class SIMPC_API Plx9050Card final : public Device, public IoHandler {
     Machine* machine_ = nullptr;
     uint32_t decodedBase_ = 0;  // where the machine currently routes the ports
     bool decoding_ = false;
+    std::unique_ptr<CardRegisters> ioRegisters_;
+    uint32_t ioDecodedBase_ = 0;  // where the machine routes the I/O range, while ioDecoding_
+    bool ioDecoding_ = false;
     std::array<uint32_t, kLocalSize / 4> regs_{};
     Eeprom93C46 eeprom_;
     unsigned resetOrReloadWrites_ = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "simpc/card_registers.h"
 #include "simpc/device.h"
 #include "simpc/eeprom93c46.h"
 #include "simpc/eeprom_store.h"

@@ -105,9 +105,15 @@ step "The fleet view's metrics pass promtool"
 PATH="${promtool_dir:+$promtool_dir:}$PATH" tools/cardnum/tests/promtool_check.sh \
   /usr/bin/cardnum /usr/share/slotscan/racks/*.toml
 
+step "The installed alert rules pass promtool"
+PATH="${promtool_dir:+$promtool_dir:}$PATH" promtool check rules \
+  /usr/share/slotscan/slotscan-alerts.yml
+
 step "The fleet view's units"
 systemd-analyze verify /lib/systemd/system/slotscan-metrics.service \
   /lib/systemd/system/slotscan-metrics.timer
+systemd-analyze security --offline=true --threshold=40 \
+  /lib/systemd/system/slotscan-metrics.service
 
 step "Purge, and check that only the portvex group is left"
 purge

@@ -17,11 +17,23 @@ done
 # The emulated-PC test downloads Debian's kernel package: the package lists must know it.
 lists_known=yes
 apt-cache show linux-image-amd64 >/dev/null 2>&1 || lists_known=no
-[ -z "$missing" ] && [ "$lists_known" = yes ] && exit 0
 
 if [ "$(id -u)" -eq 0 ]; then as_root=""; else as_root="sudo"; fi
-$as_root apt-get update -qq
-[ -z "$missing" ] && exit 0
-echo "Installing:$missing"
-# shellcheck disable=SC2086
-DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
+if [ -n "$missing" ] || [ "$lists_known" = no ]; then
+  $as_root apt-get update -qq
+fi
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# promtool, from Debian's prometheus package, checks the fleet view's metrics and alert
+# rules. Installing the package would start a Prometheus server: only the program is
+# unpacked, into /usr/local/bin.
+if ! command -v promtool >/dev/null 2>&1; then
+  work=$(mktemp -d)
+  (cd "$work" && apt-get download -qq prometheus 2>/dev/null && dpkg-deb -x prometheus_*.deb root)
+  $as_root install -m 0755 "$work/root/usr/bin/promtool" /usr/local/bin/promtool
+  rm -rf "$work"
+fi

@@ -49,7 +49,8 @@ extern "C" {
 PORTVEX_API uint32_t PORTVEX_CALL inportdw(uint32_t port);
 PORTVEX_API void PORTVEX_CALL outportdw(uint32_t port, uint32_t value);
 
-/* Name of the active backend: "sim", "none" or the name of a hardware backend. */
+/* Name of the active backend: "sim", "none", the name of a hardware backend, or "unknown"
+ * when PORTVEX names none. */
 PORTVEX_API const char* portvex_backend(void);
 /* 1 when port accesses reach a machine, 0 when some or all of them are lost (reads give
  * 0xFFFFFFFF, writes are dropped): no permission, kernel lockdown, no backend. The value

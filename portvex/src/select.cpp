@@ -75,10 +75,10 @@ std::unique_ptr<Backend> makeBackendFor(const char* portvexVariable) {
         }
     }
     return makeUnavailableBackend(
-        "none", "PORTVEX=" + std::string(value) +
-                    " names no backend Portvex knows, so no port is touched. Unset PORTVEX for "
-                    "real hardware through the kernel's PCI files, or use one of " +
-                    knownValues() + ".");
+        "unknown", "PORTVEX=" + std::string(value) +
+                       " names no backend Portvex knows, so no port is touched. Unset PORTVEX for "
+                       "real hardware through the kernel's PCI files, or use one of " +
+                       knownValues() + ".");
 }
 
 }  // namespace portvex

@@ -1,5 +1,6 @@
 #include "simpc/eeprom_store.h"
 
+#include <files/atomic_file.h>
 #include <fmt/format.h>
 
 #include <nlohmann/json.hpp>
@@ -121,27 +122,12 @@ std::optional<EepromStore::Image> EepromStore::reload() {
     }
 }
 
-void EepromStore::removeStaleTemporaries() const {
-    // Only a writer holding the lock makes temporary files, so those found under the lock
-    // were left by one that was killed.
-    const fs::path folder = image_.parent_path().empty() ? fs::path(".") : image_.parent_path();
-    const std::string prefix = image_.filename().string() + image_file::tempSuffix();
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->path().filename().string().rfind(prefix, 0) == 0) {
-            std::error_code ignored;  // the next save tries again
-            fs::remove(it->path(), ignored);
-        }
-    }
-}
-
 bool EepromStore::save(const std::string& slot, const EepromWords& words, uint64_t touched) {
     auto failure = [&](const std::string& why) {
         return fail(fmt::format("cannot save EEPROM image {}: {}", image_.string(), why));
     };
     Lock lock(lockPath(), Lock::Mode::Exclusive, kLockWait);
     if (!lock.held()) return failure(lock.error());
-    removeStaleTemporaries();
 
     // Another process may have changed other words since this one loaded the image.
     Image image;
@@ -165,7 +151,12 @@ bool EepromStore::save(const std::string& slot, const EepromWords& words, uint64
             if (touched & (uint64_t{1} << i)) entry->second[i] = words[i];
         }
     }
-    if (!image_file::replace(image_, serialise(image), error)) return failure(error);
+    // Temporary files that killed saves left beside the image go with this one.
+    try {
+        files::writeWhole(image_, serialise(image), files::Mode::Kept);
+    } catch (const files::Error& e) {
+        return fail(e.what());
+    }
     lastError_.clear();
     return true;
 }

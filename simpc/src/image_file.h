@@ -1,7 +1,7 @@
 #pragma once
 
 // File operations the EEPROM store and the rack reader need, with one implementation per
-// platform.
+// platform. Saving an image replaces it whole through files/atomic_file.h.
 
 #include <chrono>
 #include <cstdint>
@@ -41,15 +41,5 @@ enum class ReadResult { Ok, Missing, Failed };
 // device, a folder, a larger file) is refused at once, without blocking; `error` then says
 // why, without naming the file.
 ReadResult readWhole(const std::filesystem::path& file, std::string& text, std::string& error);
-
-// Temporary files of a save are named "<image>" + this + a unique suffix, so that the next
-// writer can remove those a killed one left behind.
-inline std::string tempSuffix() {
-    return ".tmp-";
-}
-
-// Writes `text` to a new file in the same folder, flushes it to the disk and renames it over
-// `file`, so that readers and crashes see the old contents or the new, never a mixture.
-bool replace(const std::filesystem::path& file, const std::string& text, std::string& error);
 
 }  // namespace simpc::image_file

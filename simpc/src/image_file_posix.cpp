@@ -11,7 +11,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-#include <vector>
 
 #include "image_file.h"
 #include "simpc/limits.h"
@@ -48,19 +47,6 @@ class Fd {
   private:
     int fd_;
 };
-
-bool writeAll(int fd, const std::string& text) {
-    const char* p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 const char* kindOf(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder";
@@ -154,37 +140,6 @@ ReadResult readWhole(const fs::path& file, std::string& text, std::string& error
         text.append(buffer, static_cast<size_t>(n));
         if (text.size() > kMaxFileBytes) return tooLarge();  // grew while being read
     }
-}
-
-bool replace(const fs::path& file, const std::string& text, std::string& error) {
-    fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-    std::string name = file.string() + tempSuffix() + "XXXXXX";
-    std::vector<char> temp(name.begin(), name.end());
-    temp.push_back('\0');
-    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
-    if (!out) {
-        error = fmt::format("cannot create a file in {}: {}", folder.string(), errnoText());
-        return false;
-    }
-    auto abandon = [&](const char* step) {
-        error = fmt::format("{} failed: {}", step, errnoText());
-        out.reset();
-        ::unlink(temp.data());
-        return false;
-    };
-    struct stat old {};
-    mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    if (!writeAll(out.get(), text)) return abandon("write");
-    if (::fchmod(out.get(), mode) != 0) return abandon("chmod");
-    if (::fsync(out.get()) != 0) return abandon("fsync");
-    if (::close(out.release()) != 0) return abandon("close");
-    if (::rename(temp.data(), file.c_str()) != 0) return abandon("rename");
-
-    // From here every reader sees the new image, so the save counts as done. The rename
-    // survives a power cut once the folder is synced; some file systems cannot sync one.
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir) ::fsync(dir.get());
-    return true;
 }
 
 }  // namespace simpc::image_file

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 
 #include "image_file.h"
@@ -123,35 +122,6 @@ ReadResult readWhole(const fs::path& file, std::string& text, std::string& error
         text.append(buffer, n);
         if (text.size() > kMaxFileBytes) return tooLarge();  // grew while being read
     }
-}
-
-bool replace(const fs::path& file, const std::string& text, std::string& error) {
-    static std::atomic<unsigned> counter{0};
-    fs::path temp = file;
-    temp += fmt::format("{}{}-{}", tempSuffix(), ::GetCurrentProcessId(), counter++);
-    Handle out(openFile(temp, GENERIC_WRITE, CREATE_NEW));
-    if (!out) {
-        error = fmt::format("cannot create {}: {}", temp.string(), lastErrorText());
-        return false;
-    }
-    auto abandon = [&](const char* step) {
-        error = fmt::format("{} failed: {}", step, lastErrorText());
-        out.reset();
-        ::DeleteFileW(temp.c_str());
-        return false;
-    };
-    DWORD written = 0;
-    if (!::WriteFile(out.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size()) {
-        return abandon("write");
-    }
-    if (!::FlushFileBuffers(out.get())) return abandon("flush");
-    out.reset();
-    if (!::MoveFileExW(temp.c_str(), file.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return abandon("rename");
-    }
-    return true;
 }
 
 }  // namespace simpc::image_file

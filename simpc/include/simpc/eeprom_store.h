@@ -55,7 +55,6 @@ class SIMPC_API EepromStore {
 
   private:
     bool fail(std::string message);
-    void removeStaleTemporaries() const;
 
     std::filesystem::path image_;
     std::optional<std::string> loaded_;  // text last read; nothing when the file was missing

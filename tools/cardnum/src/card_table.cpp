@@ -18,6 +18,10 @@ std::string slotOf(const Card& card) {
     return fmt::format("{:02x}:{:02x}", card.bus, card.device);
 }
 
+std::string functionOf(const Card& card) {
+    return slotOf(card) + ".0";
+}
+
 CardScan::CardScan(const PCIID& filter) {
     const slotscan::CardTableView table = slotscan::ScanCards(&filter);
     entries_.assign(table.begin(), table.end());

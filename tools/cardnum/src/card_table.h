@@ -24,6 +24,8 @@ struct Card {
 
 // "00:04", bus and device in hexadecimal as lspci shows them.
 std::string slotOf(const Card& card);
+// "00:04.0": the library reads function 0 only. The spelling of the wider scan and lspci.
+std::string functionOf(const Card& card);
 
 // One scan of the library, kept: the cards in table order, and the library's rules to
 // pick one of them, so that cardnum picks the card a program would get.

@@ -1,55 +1,71 @@
-// The four commands. Each writes its result to `out` (with --json, to `document` instead),
-// its complaints to `err`, and returns the exit status (exit_codes.h).
+// cardnum's commands. Each commands_*.cpp defines one and registers it; main() offers
+// every registered command, in the order of their ranks. A command writes its result to
+// `out` (with --json, to `document` instead), its complaints to `err`, and returns the exit
+// status (exit_codes.h).
 #pragma once
 
 #include <slotscan.h>
 
+#include <CLI/CLI.hpp>
+#include <memory>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <ostream>
-
-#include "diagnosis.h"
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace cardnum {
+
+enum class Format { Text, Json, Prometheus };
 
 struct Streams {
     std::ostream& out;
     std::ostream& err;
-    nlohmann::ordered_json* document = nullptr;  // set exactly when --json was given
+    nlohmann::ordered_json* document = nullptr;  // set exactly when the format is JSON
 };
 
+// What several commands accept, filled in by the command line.
 struct CommonOptions {
-    PCIID filter{};
-    bool json = false;
-    bool prometheus = false;  // list only: the Prometheus text format
+    std::string id;  // --id as given, or empty
+    PCIID filter{};  // --id as read, or the library's own IDs
+    Format format = Format::Text;
+    std::string output;  // list --output FILE, or empty: print the result
 };
 
-struct SetRequest {
-    std::optional<long> oldNumber;  // --card OLD
-    std::optional<long> index;      // --index I
-    long newNumber = 0;
-    bool force = false;
-    bool dryRun = false;
+class Command {
+  public:
+    virtual ~Command() = default;
+    // Adds the command's own options to its subcommand; options shared with other commands
+    // write to `common`.
+    virtual void define(CLI::App& command, CommonOptions& common) = 0;
+    virtual int run(const CommonOptions& common, Streams io) = 0;
 };
 
-int runList(const CommonOptions& options, Streams io);
-int runFind(const CommonOptions& options, long number, Streams io);
-int runSet(const PCIID& filter, const SetRequest& request, Streams io);
-int runDoctor(const CommonOptions& options, Streams io);
-// Prints the udev rule for cards with `filter`'s IDs; `idArgument` is --id as given.
-int runRule(const PCIID& filter, const std::string& idArgument, Streams io);
+struct Registration {
+    std::string_view name;
+    std::string_view description;  // one line for --help
+    int rank = 0;                  // place among the commands in --help
+    std::unique_ptr<Command> (*make)() = nullptr;
+};
 
-// What doctor looks at: the library's table, each card's EEPROM-present bit and the wider
-// scan; `scanSeconds` receives how long the library's scan took. Nothing when the port
-// layer reaches no machine, before the scan or (refused at a card's first access) during it.
-std::optional<Observation> observeMachine(const PCIID& filter, double* scanSeconds = nullptr);
+// Every registered command, by rank.
+std::vector<Registration> registeredCommands();
 
-// False, with the port layer's reason on `err`, when ports reach no machine.
-bool havePortAccess(std::ostream& err);
+// Registers a command when the program starts: one constant of this type per command file.
+template <typename C>
+struct Registered {
+    Registered(std::string_view name, int rank, std::string_view description);
+};
 
-// True, with the port layer's reason on `err`, when access was refused during the scan
-// just made (a hardware backend may learn only at a card's first access that this user
-// cannot reach it): what the scan read from cards is then not to be trusted.
-bool lostPortAccess(std::ostream& err);
+void registerCommand(const Registration& registration);
+
+template <typename C>
+Registered<C>::Registered(std::string_view name, int rank, std::string_view description) {
+    registerCommand({name, description, rank, [] { return std::unique_ptr<Command>(new C()); }});
+}
+
+// The options several commands share.
+void addIdOption(CLI::App& command, CommonOptions& common);
+CLI::Option* addJsonFlag(CLI::App& command, CommonOptions& common);
 
 }  // namespace cardnum

@@ -1,7 +1,5 @@
 #include <fmt/ostream.h>
 
-#include <chrono>
-
 #include "card_table.h"
 #include "commands.h"
 #include "diagnosis.h"
@@ -18,7 +16,7 @@ namespace {
 void report(const CommonOptions& options, const Observation* seen,
             const std::vector<Finding>& findings, Streams io) {
     const bool ready = port::ready();
-    if (options.json) {
+    if (options.format == Format::Json) {
         auto list = nlohmann::ordered_json::array();
         for (const Finding& f : findings) list.push_back(toJson(f));
         nlohmann::ordered_json json{
@@ -41,27 +39,24 @@ void report(const CommonOptions& options, const Observation* seen,
     printFindings(io.out, findings);
 }
 
+class Doctor final : public Command {
+  public:
+    void define(CLI::App& command, CommonOptions& common) override {
+        addIdOption(command, common);
+        addJsonFlag(command, common);
+    }
+
+    int run(const CommonOptions& options, Streams io) override;
+};
+
+const Registered<Doctor> kDoctor{"doctor", 40,
+                                 "Explain why a card is not found: port access, cards the "
+                                 "library cannot see, shared numbers, unnumbered cards and "
+                                 "missing EEPROMs"};
+
 }  // namespace
 
-std::optional<Observation> observeMachine(const PCIID& filter, double* scanSeconds) {
-    if (!port::ready()) return std::nullopt;
-    Observation seen;
-    seen.filter = filter;
-    const auto start = std::chrono::steady_clock::now();
-    seen.cards = scanCards(filter);
-    if (scanSeconds != nullptr) {
-        *scanSeconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    }
-    for (const Card& card : seen.cards)
-        seen.eepromPresent.push_back(eepromPresent(card.localRegBase));
-    seen.functions = scanAllFunctions();
-    // Refused at a card's first access: what the scan read from the cards is noise.
-    if (!port::ready()) return std::nullopt;
-    return seen;
-}
-
-int runDoctor(const CommonOptions& options, Streams io) {
+int Doctor::run(const CommonOptions& options, Streams io) {
     const auto seen = observeMachine(options.filter);
     if (!seen) {
         report(options, nullptr, {noPortAccess(port::backend(), port::status())}, io);

@@ -6,16 +6,41 @@
 #include "exit_codes.h"
 #include "id_filter.h"
 #include "json_output.h"
+#include "port_status.h"
 #include "text_output.h"
 
 namespace cardnum {
+namespace {
 
-int runFind(const CommonOptions& options, long number, Streams io) {
+class Find final : public Command {
+  public:
+    void define(CLI::App& command, CommonOptions& common) override {
+        command.add_option("NUMBER", number_, "Card number, -32768 to 65535, decimal or 0x-hex")
+            ->type_name("")
+            ->required()
+            ->transform(cardNumberArgument());
+        addIdOption(command, common);
+        addJsonFlag(command, common);
+    }
+
+    int run(const CommonOptions& options, Streams io) override;
+
+  private:
+    long number_ = 0;
+};
+
+const Registered<Find> kFind{"find", 20,
+                             "Show the I/O base and IRQ of the card numbered NUMBER (exit "
+                             "status 1 when there is none)"};
+
+}  // namespace
+
+int Find::run(const CommonOptions& options, Streams io) {
     if (!havePortAccess(io.err)) return kNoPortAccess;
-    const uint16_t wanted = toCardWord(number);
+    const uint16_t wanted = toCardWord(number_);
     const auto found = findCard(options.filter, wanted);
     if (lostPortAccess(io.err)) return kNoPortAccess;
-    if (options.json) {
+    if (options.format == Format::Json) {
         nlohmann::ordered_json json{{"found", found.has_value()}, {"card_no", wanted}};
         if (found) {
             json["card"] = toJson(found->card);

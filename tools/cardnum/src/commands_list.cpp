@@ -1,5 +1,8 @@
+#include <chrono>
+
 #include "card_table.h"
 #include "commands.h"
+#include "diagnosis.h"
 #include "exit_codes.h"
 #include "json_output.h"
 #include "port_status.h"
@@ -16,6 +19,8 @@ int printFleetView(const CommonOptions& options, Streams io) {
     FleetView view;
     double scanSeconds = 0;
     const auto seen = observeMachine(options.filter, &scanSeconds);
+    view.scanTime =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     view.backend = port::backend();
     view.ready = seen.has_value();
     if (seen) {
@@ -29,13 +34,50 @@ int printFleetView(const CommonOptions& options, Streams io) {
     return havePortAccess(io.err) ? kDone : kNoPortAccess;
 }
 
+class List final : public Command {
+  public:
+    void define(CLI::App& command, CommonOptions& common) override {
+        addIdOption(command, common);
+        CLI::Option* json = addJsonFlag(command, common);
+        command
+            .add_option_function<std::string>(
+                "--format",
+                [&common](const std::string& name) {
+                    common.format = name == "json"         ? Format::Json
+                                    : name == "prometheus" ? Format::Prometheus
+                                                           : Format::Text;
+                },
+                "text (the default), json (as --json) or prometheus (Prometheus text "
+                "format: cards, port access, scan time and doctor's problems)")
+            ->type_name("FORMAT")
+            ->check(CLI::IsMember({"text", "json", "prometheus"}))
+            ->excludes(json);
+        command
+            .add_option("--output", common.output,
+                        "Replace FILE with the result, atomically (a temporary file in the same "
+                        "folder, then renamed), instead of printing it")
+            ->type_name("FILE")
+            ->check(CLI::Validator(
+                [](const std::string& name) {
+                    return name.empty() ? std::string("FILE must not be empty") : std::string();
+                },
+                "", "not empty"));
+    }
+
+    int run(const CommonOptions& options, Streams io) override;
+};
+
+const Registered<List> kList{"list", 10,
+                             "List the cards in table order: index, card number, I/O base, IRQ "
+                             "and slot (bus:device)"};
+
 }  // namespace
 
-int runList(const CommonOptions& options, Streams io) {
-    if (options.prometheus) return printFleetView(options, io);
+int List::run(const CommonOptions& options, Streams io) {
+    if (options.format == Format::Prometheus) return printFleetView(options, io);
     if (!havePortAccess(io.err)) return kNoPortAccess;
     const auto cards = scanCards(options.filter);
-    if (options.json) {
+    if (options.format == Format::Json) {
         *io.document = cardListJson(options.filter, cards);
     } else {
         printCardList(io.out, options.filter, cards);

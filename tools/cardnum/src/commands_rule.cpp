@@ -26,18 +26,38 @@ struct Match {
     uint16_t value;
 };
 
+// One file per ID set, so that installing the rule for other IDs never replaces this one:
+// vendor and device, then the subsystem's vendor and ID when either is given (0000 matches
+// any). The library's own IDs keep the plain name.
 std::string fileName(const PCIID& filter) {
     const PCIID defaults = defaultFilter();
+    const bool anySubsystem = filter.SubsystemID == 0 && filter.SubsystemVendorID == 0;
     if (filter.VendorID == defaults.VendorID && filter.DeviceID == defaults.DeviceID &&
-        filter.SubsystemID == 0 && filter.SubsystemVendorID == 0) {
+        anySubsystem) {
         return "60-portvex.rules";
     }
-    return fmt::format("60-portvex-{:04x}-{:04x}.rules", filter.VendorID, filter.DeviceID);
+    std::string name = fmt::format("60-portvex-{:04x}-{:04x}", filter.VendorID, filter.DeviceID);
+    if (!anySubsystem) {
+        name += fmt::format("-{:04x}-{:04x}", filter.SubsystemVendorID, filter.SubsystemID);
+    }
+    return name + ".rules";
 }
+
+class Rule final : public Command {
+  public:
+    void define(CLI::App& command, CommonOptions& common) override { addIdOption(command, common); }
+    int run(const CommonOptions& options, Streams io) override;
+};
+
+const Registered<Rule> kRule{"rule", 50,
+                             "Print the udev rule that lets the portvex group use every I/O "
+                             "range of the cards, with the lines that install and apply it"};
 
 }  // namespace
 
-int runRule(const PCIID& filter, const std::string& idArgument, Streams io) {
+int Rule::run(const CommonOptions& options, Streams io) {
+    const PCIID& filter = options.filter;
+    const std::string& idArgument = options.id;
     if (filter.VendorID == 0 && filter.DeviceID == 0) {
         fmt::print(io.err,
                    "cardnum: refused: a rule for vendor 0 and device 0 would hand the I/O ports "

@@ -8,10 +8,21 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "id_filter.h"
+#include "port_status.h"
 #include "wide_scan.h"
 
 namespace cardnum {
 namespace {
+
+struct SetRequest {
+    std::optional<long> oldNumber;  // --card OLD
+    std::optional<long> index;      // --index I
+    long newNumber = 0;
+    bool force = false;
+    bool dryRun = false;
+};
+
+int renumber(const PCIID& filter, const SetRequest& request, Streams io);
 
 std::string describe(const Card& card) {
     return fmt::format("card #{} (slot {})", card.index, slotOf(card));
@@ -31,9 +42,39 @@ std::optional<Card> sameSlot(const std::vector<Card>& cards, const Card& card) {
     return *it;
 }
 
-}  // namespace
+class Set final : public Command {
+  public:
+    void define(CLI::App& command, CommonOptions& common) override {
+        CLI::Option_group* which = command.add_option_group("card", "The card to renumber");
+        which->add_option("--card", request_.oldNumber, "The card that carries number OLD now")
+            ->type_name("OLD")
+            ->transform(cardNumberArgument());
+        which->add_option("--index", request_.index, "The card at table index I (0 to 8)")
+            ->type_name("I")
+            ->transform(tableIndexArgument());
+        which->require_option(1);
+        command.add_option("NEW", request_.newNumber, "New card number, -32768 to 65535")
+            ->type_name("")
+            ->required()
+            ->transform(cardNumberArgument());
+        command.add_flag("--force", request_.force, "Renumber even when another card carries NEW");
+        command.add_flag("--dry-run", request_.dryRun, "Show what would change and write nothing");
+        addIdOption(command, common);
+    }
 
-int runSet(const PCIID& filter, const SetRequest& request, Streams io) {
+    int run(const CommonOptions& options, Streams io) override {
+        return renumber(options.filter, request_, io);
+    }
+
+  private:
+    SetRequest request_;
+};
+
+const Registered<Set> kSet{"set", 30,
+                           "Give a card a new number, chosen by its present number (--card) "
+                           "or its table index (--index)"};
+
+int renumber(const PCIID& filter, const SetRequest& request, Streams io) {
     if (!havePortAccess(io.err)) return kNoPortAccess;
     const uint16_t newNo = toCardWord(request.newNumber);
     const CardScan scan(filter);
@@ -100,4 +141,5 @@ int runSet(const PCIID& filter, const SetRequest& request, Streams io) {
     return kDone;
 }
 
+}  // namespace
 }  // namespace cardnum

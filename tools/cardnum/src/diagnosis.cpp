@@ -4,10 +4,12 @@
 #include <fmt/ranges.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 #include "card_number.h"
 #include "id_filter.h"
+#include "port_status.h"
 
 namespace cardnum {
 namespace {
@@ -16,11 +18,6 @@ constexpr int kLastScannedBus = 3;
 
 std::string idsOf(const PciFunction& f) {
     return fmt::format("{:04X}:{:04X}", f.deviceId, f.vendor);
-}
-
-// Where a card the library records sits, in the same form as the wider scan's slots.
-std::string whereOf(const Card& card) {
-    return slotOf(card) + ".0";
 }
 
 std::string cardRef(const Card& card) {
@@ -121,7 +118,7 @@ void eepromProblems(const Observation& seen, std::vector<Finding>& out) {
         const Card& card = seen.cards[i];
         const bool present = i < seen.eepromPresent.size() && seen.eepromPresent[i];
         if (!present) {
-            out.push_back({"no-eeprom", whereOf(card), card.index,
+            out.push_back({"no-eeprom", functionOf(card), card.index,
                            fmt::format("Card {} reports no EEPROM (CNTRL bit 28 clear); its "
                                        "number reads {}.",
                                        cardRef(card), describeCardNumber(card.number)),
@@ -132,7 +129,7 @@ void eepromProblems(const Observation& seen, std::vector<Finding>& out) {
                                        card.index)});
         } else if (card.number == 0xFFFF) {
             out.push_back(
-                {"unprogrammed", whereOf(card), card.index,
+                {"unprogrammed", functionOf(card), card.index,
                  fmt::format("Card {} reads number {}.", cardRef(card),
                              describeCardNumber(card.number)),
                  "That is what an EEPROM word that was never written holds: the card "
@@ -158,18 +155,20 @@ void sharedNumbers(const Observation& seen, std::vector<Finding>& out) {
             names += cardRef(*carriers[i]);
         }
         std::string commands;
+        std::vector<std::string> unreachable;
         for (std::size_t i = 1; i < carriers.size(); ++i) {
             commands +=
                 fmt::format("{}cardnum set --index {} NEW", i > 1 ? "; " : "", carriers[i]->index);
+            unreachable.push_back(functionOf(*carriers[i]));
         }
         out.push_back(
-            {"shared-number", whereOf(*carriers[0]), carriers[0]->index,
+            {"shared-number", functionOf(*carriers[0]), carriers[0]->index,
              fmt::format("Cards {} {} carry number {}.", names,
                          carriers.size() == 2 ? "both" : "all", describeCardNumber(number)),
              fmt::format("A lookup by number {} reaches only card #{}; the others can "
                          "be reached by index only.",
                          describeCardNumber(number), carriers[0]->index),
-             "Give each other card a number of its own: " + commands});
+             "Give each other card a number of its own: " + commands, unreachable});
     }
 }
 
@@ -206,7 +205,34 @@ std::vector<Finding> diagnose(const Observation& seen) {
     return findings;
 }
 
+std::optional<Observation> observeMachine(const PCIID& filter, double* scanSeconds) {
+    if (!port::ready()) return std::nullopt;
+    Observation seen;
+    seen.filter = filter;
+    const auto start = std::chrono::steady_clock::now();
+    seen.cards = scanCards(filter);
+    if (scanSeconds != nullptr) {
+        *scanSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    for (const Card& card : seen.cards)
+        seen.eepromPresent.push_back(eepromPresent(card.localRegBase));
+    seen.functions = scanAllFunctions();
+    // Refused at a card's first access: what the scan read from the cards is noise.
+    if (!port::ready()) return std::nullopt;
+    return seen;
+}
+
 Finding noPortAccess(const std::string& backend, const std::string& status) {
+    if (backend == "unknown") {
+        return {"unknown-backend",
+                "",
+                std::nullopt,
+                "PORTVEX names no backend of the port layer.",
+                "No port is touched, so no card can be found, numbered or checked; port "
+                "access was not switched off on purpose.",
+                status};
+    }
     return {"no-port-access",
             "",
             std::nullopt,

@@ -15,11 +15,17 @@ namespace cardnum {
 
 struct Finding {
     std::string kind;          // short stable name for scripts, e.g. "shared-number"
-    std::string where;         // the slot concerned ("00:04" or "05:00.0"), empty for the machine
+    std::string where;         // the slot concerned ("00:04.0", bus:device.function), or empty
     std::optional<int> index;  // the card's table index, when the library records it
     std::string what;
     std::string meaning;
     std::string action;
+    // The cards to act on, when they are not `where`: for a shared number, the cards a
+    // lookup by it cannot reach.
+    std::vector<std::string> toFix = {};
+
+    // Where the fleet view reports the finding: one slot per card to act on.
+    std::vector<std::string> slots() const { return toFix.empty() ? std::vector{where} : toFix; }
 };
 
 struct Observation {
@@ -29,8 +35,14 @@ struct Observation {
     std::vector<PciFunction> functions;  // everything the wider scan saw
 };
 
+// What doctor looks at: the library's table, each card's EEPROM-present bit and the wider
+// scan; `scanSeconds` receives how long the library's scan took. Nothing when the port
+// layer reaches no machine, before the scan or (refused at a card's first access) during it.
+std::optional<Observation> observeMachine(const PCIID& filter, double* scanSeconds = nullptr);
+
 std::vector<Finding> diagnose(const Observation& seen);
 
+// No port access; an "unknown-backend" finding when PORTVEX names no backend.
 Finding noPortAccess(const std::string& backend, const std::string& status);
 
 }  // namespace cardnum

@@ -11,6 +11,7 @@ enum ExitCode : int {
     kUsage = 2,         // bad command line
     kNoPortAccess = 3,  // the port layer reaches no machine
     kOutputFailed = 4,  // the result could not be written to standard output or --output FILE
+    kInternal = 5,      // out of memory, or another failure inside cardnum
 };
 
 // What each status means, for --help and for the error member of --json output.
@@ -20,6 +21,7 @@ inline constexpr std::string_view kExitMeanings[] = {
     "bad command line",
     "no port access",
     "the result could not be written to standard output or to the --output file",
+    "internal error (out of memory, say)",
 };
 
 }  // namespace cardnum

@@ -1,19 +1,27 @@
 // cardnum: list, find and renumber cards by the card number kept in their EEPROM, and
 // explain why a card is not found.
+#include <files/atomic_file.h>
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <iostream>
 #include <iterator>
+#include <new>
 #include <sstream>
 #include <string_view>
 
-#include "atomic_file.h"
-#include "card_number.h"
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "commands.h"
 #include "exit_codes.h"
 #include "id_filter.h"
@@ -30,28 +38,6 @@ std::string helpFooter() {
     return text +
            ".\nThe port layer is chosen with PORTVEX (PORTVEX=sim:RACK.toml runs on a simulated "
            "PC).";
-}
-
-struct Arguments {
-    std::string id;
-    bool json = false;
-    std::string format = "text";
-    std::string output;
-    long number = 0;
-    cardnum::SetRequest set;
-};
-
-void addIdOption(CLI::App& command, std::string& id) {
-    command
-        .add_option("--id", id,
-                    "Look for cards with these IDs (hexadecimal; 0 matches any) instead of the "
-                    "library's own 9050:10B5")
-        ->type_name("DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR]")
-        ->check(cardnum::idFilterArgument());
-}
-
-CLI::Option* addJsonFlag(CLI::App& command, bool& json) {
-    return command.add_flag("--json", json, "Print JSON for scripts");
 }
 
 // What run() leaves for main() to print: with --json the document and the complaints, with
@@ -80,65 +66,19 @@ int run(int argc, char** argv, Outcome& outcome) {
     app.footer(helpFooter());
     app.failure_message(failureMessage);
 
-    Arguments args;
-
-    CLI::App* list = app.add_subcommand("list",
-                                        "List the cards in table order: index, card "
-                                        "number, I/O base, IRQ and slot (bus:device)");
-    addIdOption(*list, args.id);
-    CLI::Option* listJson = addJsonFlag(*list, args.json);
-    list->add_option("--format", args.format,
-                     "text (the default), json (as --json) or prometheus (Prometheus text "
-                     "format: cards, port access, scan time and doctor's problems)")
-        ->type_name("FORMAT")
-        ->check(CLI::IsMember({"text", "json", "prometheus"}))
-        ->excludes(listJson);
-    list->add_option("--output", args.output,
-                     "Replace FILE with the result, atomically (a temporary file in the same "
-                     "folder, then renamed), instead of printing it")
-        ->type_name("FILE");
-
-    CLI::App* find = app.add_subcommand("find",
-                                        "Show the I/O base and IRQ of the card numbered "
-                                        "NUMBER (exit status 1 when there is none)");
-    find->add_option("NUMBER", args.number, "Card number, -32768 to 65535, decimal or 0x-hex")
-        ->type_name("")
-        ->required()
-        ->transform(cardnum::cardNumberArgument());
-    addIdOption(*find, args.id);
-    addJsonFlag(*find, args.json);
-
-    CLI::App* set = app.add_subcommand("set",
-                                       "Give a card a new number, chosen by its present "
-                                       "number (--card) or its table index (--index)");
-    CLI::Option_group* which = set->add_option_group("card", "The card to renumber");
-    which->add_option("--card", args.set.oldNumber, "The card that carries number OLD now")
-        ->type_name("OLD")
-        ->transform(cardnum::cardNumberArgument());
-    which->add_option("--index", args.set.index, "The card at table index I (0 to 8)")
-        ->type_name("I")
-        ->transform(cardnum::tableIndexArgument());
-    which->require_option(1);
-    set->add_option("NEW", args.set.newNumber, "New card number, -32768 to 65535")
-        ->type_name("")
-        ->required()
-        ->transform(cardnum::cardNumberArgument());
-    set->add_flag("--force", args.set.force, "Renumber even when another card carries NEW");
-    set->add_flag("--dry-run", args.set.dryRun, "Show what would change and write nothing");
-    addIdOption(*set, args.id);
-
-    CLI::App* doctor = app.add_subcommand(
-        "doctor",
-        "Explain why a card is not found: port access, cards the library cannot see, "
-        "shared numbers, unnumbered cards and missing EEPROMs");
-    addIdOption(*doctor, args.id);
-    addJsonFlag(*doctor, args.json);
-
-    CLI::App* rule = app.add_subcommand(
-        "rule",
-        "Print the udev rule that lets the portvex group use every I/O range of the cards, "
-        "with the lines that install and apply it");
-    addIdOption(*rule, args.id);
+    cardnum::CommonOptions common;
+    struct Offered {
+        CLI::App* app;
+        std::unique_ptr<cardnum::Command> command;
+    };
+    std::vector<Offered> offered;
+    std::vector<std::string> names;
+    for (const cardnum::Registration& r : cardnum::registeredCommands()) {
+        Offered o{app.add_subcommand(std::string(r.name), std::string(r.description)), r.make()};
+        o.command->define(*o.app, common);
+        offered.push_back(std::move(o));
+        names.emplace_back(r.name);
+    }
 
     try {
         app.parse(argc, argv);
@@ -146,34 +86,39 @@ int run(int argc, char** argv, Outcome& outcome) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         // The flag is counted as it is met, before the line is found wrong elsewhere.
-        json = list->count("--json") + find->count("--json") + doctor->count("--json") > 0;
+        json = std::any_of(offered.begin(), offered.end(), [](const Offered& o) {
+            const CLI::Option* flag = o.app->get_option_no_throw("--json");
+            return flag != nullptr && flag->count() > 0;
+        });
         app.exit(e, std::cout, json ? outcome.complaints : std::cerr);
         return cardnum::kUsage;
     }
-    json = args.json || args.format == "json";
-    outcome.outputFile = args.output;
+    json = common.format == cardnum::Format::Json;
+    outcome.outputFile = common.output;
     std::ostream& err = json ? static_cast<std::ostream&>(outcome.complaints) : std::cerr;
-    std::ostream& out = args.output.empty() ? std::cout : outcome.result;
+    std::ostream& out = common.output.empty() ? std::cout : outcome.result;
 
-    if (app.get_subcommands().empty()) {
-        err << failureMessage(&app,
-                              CLI::RequiredError("A command (list, find, set, doctor or rule)"));
+    const auto chosen = std::find_if(offered.begin(), offered.end(),
+                                     [](const Offered& o) { return o.app->parsed(); });
+    if (chosen == offered.end()) {
+        err << failureMessage(
+            &app, CLI::RequiredError(fmt::format("A command ({} or {})",
+                                                 fmt::join(names.begin(), names.end() - 1, ", "),
+                                                 names.back())));
         return cardnum::kUsage;
     }
 
     try {
-        const cardnum::CommonOptions common{
-            args.id.empty() ? cardnum::defaultFilter() : *cardnum::parseIdFilter(args.id), json,
-            args.format == "prometheus"};
+        common.filter =
+            common.id.empty() ? cardnum::defaultFilter() : *cardnum::parseIdFilter(common.id);
         const cardnum::Streams io{out, err, json ? &outcome.document : nullptr};
-        if (list->parsed()) return cardnum::runList(common, io);
-        if (find->parsed()) return cardnum::runFind(common, args.number, io);
-        if (set->parsed()) return cardnum::runSet(common.filter, args.set, io);
-        if (rule->parsed()) return cardnum::runRule(common.filter, args.id, io);
-        return cardnum::runDoctor(common, io);
+        return chosen->command->run(common, io);
+    } catch (const std::bad_alloc&) {
+        err << "cardnum: internal error: out of memory\n";
+        return cardnum::kInternal;
     } catch (const std::exception& e) {
-        err << "cardnum: " << e.what() << '\n';
-        return cardnum::kNotFound;
+        err << "cardnum: internal error: " << e.what() << '\n';
+        return cardnum::kInternal;
     }
 }
 
@@ -211,7 +156,7 @@ int writeOutputFile(const Outcome& outcome, int status) {
     const std::string text = outcome.result.str();
     if (text.empty()) return status;
     try {
-        cardnum::replaceFileAtomically(outcome.outputFile, text);
+        files::writeWhole(outcome.outputFile, text);
     } catch (const std::exception& e) {
         std::cerr << "cardnum: " << e.what() << '\n';
         return status == cardnum::kDone ? cardnum::kOutputFailed : status;
@@ -219,11 +164,27 @@ int writeOutputFile(const Outcome& outcome, int status) {
     return status;
 }
 
-}  // namespace
+// True when `file` is this process's standard output itself (--output /dev/stdout, or the
+// file standard output was sent to): printing is what was asked.
+bool isStandardOutput(const std::string& file) {
+#if defined(_WIN32)
+    (void)file;
+    return false;
+#else
+    struct stat named {
+    }, out{};
+    return ::stat(file.c_str(), &named) == 0 && ::fstat(STDOUT_FILENO, &out) == 0 &&
+           named.st_dev == out.st_dev && named.st_ino == out.st_ino;
+#endif
+}
 
-int main(int argc, char** argv) {
+int runAndPrint(int argc, char** argv) {
     Outcome outcome;
     int status = run(argc, argv, outcome);
+    if (isStandardOutput(outcome.outputFile)) {
+        std::cout << outcome.result.str();
+        outcome.outputFile.clear();
+    }
     std::ostream& out = outcome.outputFile.empty() ? std::cout : outcome.result;
     if (outcome.json) {
         std::cerr << outcome.complaints.str();
@@ -235,4 +196,22 @@ int main(int argc, char** argv) {
     }
     if (!outcome.outputFile.empty()) status = writeOutputFile(outcome, status);
     return finishStandardOutput(status);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#if !defined(_WIN32)
+    // A reader that closes the pipe ends cardnum as it ends any filter, silently, whatever
+    // the parent left SIGPIPE set to.
+    std::signal(SIGPIPE, SIG_DFL);
+#endif
+    try {
+        return runAndPrint(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("cardnum: internal error: out of memory\n", stderr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "cardnum: internal error: %s\n", e.what());
+    }
+    return cardnum::kInternal;
 }

@@ -1,5 +1,7 @@
 #include "port_status.h"
 
+#include <fmt/ostream.h>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -56,3 +58,21 @@ const char* status() {
 #endif
 
 }  // namespace cardnum::port
+
+namespace cardnum {
+
+bool havePortAccess(std::ostream& err) {
+    if (port::ready()) return true;
+    fmt::print(err, "cardnum: no port access (backend \"{}\"): {}\n", port::backend(),
+               port::status());
+    return false;
+}
+
+bool lostPortAccess(std::ostream& err) {
+    if (port::ready()) return false;
+    fmt::print(err, "cardnum: port access was refused during the scan (backend \"{}\"): {}\n",
+               port::backend(), port::status());
+    return true;
+}
+
+}  // namespace cardnum

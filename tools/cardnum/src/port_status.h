@@ -4,10 +4,23 @@
 // the loaded Portvex.dll at run time and used when it has them.
 #pragma once
 
-namespace cardnum::port {
+#include <ostream>
+
+namespace cardnum {
+namespace port {
 
 const char* backend();
 bool ready();
 const char* status();
 
-}  // namespace cardnum::port
+}  // namespace port
+
+// False, with the port layer's reason on `err`, when ports reach no machine.
+bool havePortAccess(std::ostream& err);
+
+// True, with the port layer's reason on `err`, when access was refused during the scan
+// just made (a hardware backend may learn only at a card's first access that this user
+// cannot reach it): what the scan read from cards is then not to be trusted.
+bool lostPortAccess(std::ostream& err);
+
+}  // namespace cardnum

@@ -15,14 +15,16 @@ namespace cardnum {
 struct FleetView {
     std::string backend;                // the port layer's backend
     bool ready = false;                 // the port layer reaches a machine
+    double scanTime = 0;                // when the view was made, in Unix time
     std::optional<double> scanSeconds;  // the library's scan, when one was made
     std::vector<Card> cards;            // the library's table
     std::vector<Finding> problems;      // what doctor finds
 };
 
-// slotscan_card (one per card), slotscan_cards, slotscan_port_access_ready,
-// slotscan_scan_duration_seconds and slotscan_problem (one per kind and slot, valued with
-// how many problems of that kind are there).
+// slotscan_card_info (one per card), slotscan_cards, slotscan_port_access_ready,
+// slotscan_scan_timestamp_seconds, slotscan_scan_duration_seconds, slotscan_machine_problems
+// and slotscan_problems (one per kind and slot, valued with how many problems of that kind
+// are there). Slots are spelt bus:device.function throughout, as lspci prints them.
 void printPrometheus(std::ostream& out, const FleetView& view);
 
 }  // namespace cardnum

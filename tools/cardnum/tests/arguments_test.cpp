@@ -1,7 +1,11 @@
 // Bad command lines exit with status 2 and a message naming the argument at fault, before
 // any port is touched.
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -12,6 +16,20 @@
 namespace {
 
 using cardnum_test::Workspace;
+
+// The commands cardnum offers, as its --help lists them.
+std::vector<std::string> offeredCommands() {
+    Workspace ws;
+    const auto help = ws.cardnum("none", {"--help"});
+    std::vector<std::string> names;
+    const auto section = help.out.find("Subcommands:\n");
+    if (section == std::string::npos) return names;
+    std::istringstream lines(help.out.substr(section + 13));
+    for (std::string line; std::getline(lines, line) && line.rfind("  ", 0) == 0;) {
+        std::istringstream(line) >> names.emplace_back();
+    }
+    return names;
+}
 
 struct BadLine {
     std::vector<std::string> args;
@@ -62,22 +80,30 @@ INSTANTIATE_TEST_SUITE_P(Ids, BadArguments,
 INSTANTIATE_TEST_SUITE_P(Formats, BadArguments,
                          ::testing::Values(BadLine{{"list", "--format", "xml"}, "--format"},
                                            BadLine{{"list", "--output"}, "--output"},
+                                           BadLine{{"list", "--output", ""}, "--output"},
                                            BadLine{{"find", "1", "--format", "json"}, "--format"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, BadArguments,
-    ::testing::Values(BadLine{{}, "A command (list, find, set, doctor or rule) is required"},
-                      BadLine{{"renumber"}, "renumber"},
-                      BadLine{{"set", "--card", "1", "2", "--json"}, "--json"},
-                      BadLine{{"find"}, "NUMBER"}));
+INSTANTIATE_TEST_SUITE_P(Commands, BadArguments,
+                         ::testing::Values(BadLine{{}, "A command ("},
+                                           BadLine{{"renumber"}, "renumber"},
+                                           BadLine{{"set", "--card", "1", "2", "--json"}, "--json"},
+                                           BadLine{{"find"}, "NUMBER"}));
 
 TEST(Arguments, HelpAndVersionNeedNoMachine) {
     Workspace ws;
     const auto help = ws.cardnum("none", {"--help"});
     EXPECT_EQ(help.exitCode, 0) << help;
-    for (const char* word : {"list", "find", "set", "doctor", "Exit status"}) {
-        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    EXPECT_NE(help.out.find("Exit status"), std::string::npos) << help;
+    const auto commands = offeredCommands();
+    ASSERT_GE(commands.size(), 5U) << help;
+    // Without a command the message names them all.
+    std::string names;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        names += (i == 0 ? "" : i + 1 == commands.size() ? " or " : ", ") + commands[i];
     }
+    const auto bare = ws.cardnum("none", {});
+    EXPECT_NE(bare.err.find("A command (" + names + ") is required"), std::string::npos) << bare;
+
     const auto setHelp = ws.cardnum("none", {"set", "--help"});
     EXPECT_EQ(setHelp.exitCode, 0) << setHelp;
     EXPECT_NE(setHelp.out.find("--dry-run"), std::string::npos) << setHelp;
@@ -100,9 +126,11 @@ TEST(Arguments, ManualPageCoversEveryOption) {
     Workspace ws;
     std::set<std::string> offered;
     const std::regex option("--[a-z][a-z-]*");
-    for (const char* command : {"", "list", "find", "set", "doctor", "rule"}) {
+    std::vector<std::string> commands = offeredCommands();
+    commands.emplace_back();
+    for (const std::string& command : commands) {
         std::vector<std::string> args;
-        if (*command != '\0') args.emplace_back(command);
+        if (!command.empty()) args.emplace_back(command);
         args.emplace_back("--help");
         const auto help = ws.cardnum("none", args);
         ASSERT_EQ(help.exitCode, 0) << help;
@@ -110,12 +138,47 @@ TEST(Arguments, ManualPageCoversEveryOption) {
              ++it) {
             offered.insert(it->str());
         }
-        if (*command != '\0') offered.insert(std::string(".B ") + command);
+        if (!command.empty()) offered.insert(".B " + command);
     }
     EXPECT_GE(offered.size(), 12U);
     for (const auto& name : offered) {
         EXPECT_NE(manual.find(name), std::string::npos) << name << " is not in the manual page";
     }
+}
+
+// A reader that closes the pipe ends cardnum by SIGPIPE, silently, as it ends any filter,
+// also when the parent left SIGPIPE ignored; and the manual says so.
+TEST(ExitStatus, ClosedPipeEndsCardnumBySigpipeAsTheManualSays) {
+    Workspace ws;
+    const std::string rack = ws.rack("three.toml");
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    std::string portvex = "PORTVEX=" + rack;
+    char* argv[] = {const_cast<char*>(CARDNUM_BINARY), const_cast<char*>("list"), nullptr};
+    char* envp[] = {portvex.data(), nullptr};
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, CARDNUM_BINARY, &actions, nullptr, argv, envp);
+    std::signal(SIGPIPE, previous);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    ASSERT_EQ(spawned, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+
+    std::ifstream file(CARDNUM_MANUAL);
+    std::stringstream manual;
+    manual << file.rdbuf();
+    const std::string text = manual.str();
+    const std::string statuses = text.substr(text.find(".SH EXIT STATUS"));
+    EXPECT_NE(statuses.find("SIGPIPE"), std::string::npos) << statuses;
+    EXPECT_EQ(statuses.find("closed pipe"), std::string::npos) << statuses;
+    EXPECT_NE(statuses.find(".B 5\nInternal error"), std::string::npos) << statuses;
 }
 
 }  // namespace

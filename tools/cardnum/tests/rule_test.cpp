@@ -50,11 +50,35 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{
             "30c8:1498:5:6",
             R"(ATTR{vendor}=="0x1498", ATTR{device}=="0x30c8", ATTR{subsystem_vendor}=="0x0006", ATTR{subsystem_device}=="0x0005")",
-            "60-portvex-1498-30c8.rules",
+            "60-portvex-1498-30c8-0006-0005.rules",
             "--attr-match=vendor=0x1498 --attr-match=device=0x30c8 "
             "--attr-match=subsystem_vendor=0x0006 --attr-match=subsystem_device=0x0005"},
         RuleCase{"0:1498", R"(ATTR{vendor}=="0x1498")", "60-portvex-1498-0000.rules",
-                 "--attr-match=vendor=0x1498"}));
+                 "--attr-match=vendor=0x1498"},
+        // Each ID set has a file of its own: installing one never replaces another's.
+        RuleCase{
+            "9050:10b5:1:1",
+            R"(ATTR{vendor}=="0x10b5", ATTR{device}=="0x9050", ATTR{subsystem_vendor}=="0x0001", ATTR{subsystem_device}=="0x0001")",
+            "60-portvex-10b5-9050-0001-0001.rules",
+            "--attr-match=vendor=0x10b5 --attr-match=device=0x9050 "
+            "--attr-match=subsystem_vendor=0x0001 --attr-match=subsystem_device=0x0001"},
+        RuleCase{
+            "9050:10b5:2:0",
+            R"(ATTR{vendor}=="0x10b5", ATTR{device}=="0x9050", ATTR{subsystem_device}=="0x0002")",
+            "60-portvex-10b5-9050-0000-0002.rules",
+            "--attr-match=vendor=0x10b5 --attr-match=device=0x9050 "
+            "--attr-match=subsystem_device=0x0002"}));
+
+// The rule installed with the tools is checked in; it is what `cardnum rule` prints.
+TEST(DefaultRule, IsWhatCardnumRulePrints) {
+    Workspace ws;
+    const auto run = ws.cardnum("none", {"rule"});
+    ASSERT_EQ(run.exitCode, 0) << run;
+    std::ifstream file(CARDNUM_DEFAULT_RULE);
+    const std::string installed((std::istreambuf_iterator<char>(file)),
+                                std::istreambuf_iterator<char>());
+    EXPECT_EQ(run.out, installed) << "regenerate it: cardnum rule > packaging/60-portvex.rules";
+}
 
 TEST(RuleRefusal, VendorAndDeviceZeroWouldCoverEveryDevice) {
     Workspace ws;

@@ -9,7 +9,7 @@ packages="cmake g++ make pkg-config binutils
   qt6-base-dev fonts-arphic-gkai00mp fonts-arphic-ukai xvfb xauth desktop-file-utils
   qemu-system-x86 busybox-static cpio pciutils
   python3 python3-pytest mypy python3-pip python3-setuptools python3-wheel
-  reuse"
+  reuse man-db groff-base"
 
 missing=""
 for p in $packages; do

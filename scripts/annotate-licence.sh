@@ -10,7 +10,8 @@
 #
 # Files that cannot hold a comment (images, the icon, JSON, debian/changelog,
 # debian/copyright, debian/source/format, the empty py.typed marker) are not touched:
-# .reuse/dep5 covers them. A new file of such a kind needs a line there instead.
+# .reuse/dep5 covers them, and a new file of such a kind needs a line there instead. The
+# licence texts (LICENSE, its link python/LICENSE, LICENSES/) need no label.
 set -eu
 cd "$(dirname "$0")/.."
 command -v reuse >/dev/null 2>&1 ||
@@ -25,7 +26,7 @@ trap 'rm -rf "$work"' EXIT
 licence_tag="SPDX-License""-Identifier"
 copyright_tag="SPDX-File""CopyrightText"
 git ls-files -z | xargs -0 grep -L -e "$licence_tag" -- 2>/dev/null |
-  grep -v -x -e LICENSE -e 'LICENSES/.*' -e '\.reuse/dep5' \
+  grep -v -x -e LICENSE -e '.*/LICENSE' -e 'LICENSES/.*' -e '\.reuse/dep5' \
     -e '.*\.png' -e '.*\.ico' -e '.*\.json' -e 'python/slotscan/py\.typed' \
     -e 'debian/changelog' -e 'debian/copyright' -e 'debian/source/format' >"$work/all" || true
 

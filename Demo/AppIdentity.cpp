@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include "cardpeek_version.h"
+
 namespace AppIdentity {
 
 QIcon icon() {
@@ -13,7 +15,7 @@ QIcon icon() {
 
 void apply() {
     QApplication::setApplicationName(QStringLiteral("Cardpeek"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(QStringLiteral(CARDPEEK_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("cardpeek"));
     QApplication::setWindowIcon(icon());
 }

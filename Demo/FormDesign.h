@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "Twips.h"
@@ -54,5 +55,19 @@ constexpr Colour kLabel1Colour{64, 64, 64};
 
 // The title of the message that reports bad text or a missing library.
 constexpr std::string_view kMessageTitle = "Cardpeek";
+
+// The messages for a library that cannot be bound at Read: its file name, and then, after
+// a blank line, the system's reason.
+inline std::string libraryNotLoaded(std::string_view file, std::string_view reason) {
+    std::string text = "The card library ";
+    text.append(file).append(" cannot be loaded.\n\n").append(reason);
+    return text;
+}
+inline std::string functionMissing(std::string_view file, std::string_view function,
+                                   std::string_view reason) {
+    std::string text = "The card library ";
+    text.append(file).append(" has no function ").append(function).append(".\n\n");
+    return text.append(reason);
+}
 
 }  // namespace FormDesign

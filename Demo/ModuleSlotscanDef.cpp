@@ -6,8 +6,12 @@
 #include <QFile>
 #include <type_traits>
 
+#include "FormDesign.h"
+
 namespace ModuleSlotscanDef {
 namespace {
+
+constexpr const char* kFunctionName = "GetIOBaseByCardNo";
 
 // The caller's last loader error, or a stand-in when the loader gives none.
 QString loaderReason() {
@@ -40,14 +44,14 @@ std::optional<QString> SlotscanLibrary::bind() {
     std::unique_ptr<void, Unloader> handle(
         dlopen(QFile::encodeName(libraryFile_).constData(), RTLD_NOW | RTLD_LOCAL));
     if (!handle) {
-        return QStringLiteral("The card library %1 cannot be loaded.\n\n%2")
-            .arg(libraryFile_, loaderReason());
+        return QString::fromStdString(
+            FormDesign::libraryNotLoaded(libraryFile_.toStdString(), loaderReason().toStdString()));
     }
     dlerror();
-    void* symbol = dlsym(handle.get(), "GetIOBaseByCardNo");
+    void* symbol = dlsym(handle.get(), kFunctionName);
     if (symbol == nullptr) {
-        return QStringLiteral("The card library %1 has no function GetIOBaseByCardNo.\n\n%2")
-            .arg(libraryFile_, loaderReason());
+        return QString::fromStdString(FormDesign::functionMissing(
+            libraryFile_.toStdString(), kFunctionName, loaderReason().toStdString()));
     }
     handle_ = std::move(handle);
     function_ = reinterpret_cast<Function>(symbol);

@@ -8,7 +8,8 @@ packages="cmake g++ make pkg-config binutils
   libtomlplusplus-dev nlohmann-json3-dev libcli11-dev libfmt-dev help2man
   qt6-base-dev fonts-arphic-gkai00mp fonts-arphic-ukai xvfb xauth desktop-file-utils
   qemu-system-x86 busybox-static cpio pciutils
-  python3 python3-pytest mypy python3-pip python3-setuptools python3-wheel"
+  python3 python3-pytest mypy python3-pip python3-setuptools python3-wheel
+  reuse man-db groff-base"
 
 missing=""
 for p in $packages; do

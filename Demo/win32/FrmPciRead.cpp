@@ -2,12 +2,10 @@
 // press Read, see the card's I/O base and IRQ as Slotscan.DLL reports them.
 #include <windows.h>
 
-#include <array>
-#include <cmath>
-
 #include "CardText.h"
+#include "ControlFonts.h"
 #include "FormDesign.h"
-#include "ModuleSlotscanDef.h"
+#include "SlotscanDll.h"
 #include "WideText.h"
 
 namespace {
@@ -33,43 +31,15 @@ struct Form {
     HWND txtIRQNO = nullptr;
     HFONT label1Font = nullptr;
     HFONT label2Font = nullptr;
+    HFONT controlFont = nullptr;  // the text boxes' and the buttons'
+
     HBRUSH background = nullptr;
     int dpiX = 96;
     int dpiY = 96;
-    ModuleSlotscanDef::SlotscanLibrary slotscan;
+    SlotscanDll::SlotscanLibrary slotscan;
 };
 
 Form form;
-
-int CALLBACK noteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;  // one is enough
-}
-
-// The first KaiTi face this system has, under the names Windows and Wine give it; the
-// GB2312 name when none is installed, for the font mapper to match.
-std::wstring kaitiFace(HDC dc) {
-    for (const std::string_view name : FormDesign::kLabelFaces) {
-        LOGFONTW wanted{};
-        wanted.lfCharSet = DEFAULT_CHARSET;
-        const std::wstring face = WideText::fromUtf8(name);
-        face.copy(wanted.lfFaceName, LF_FACESIZE - 1);
-        bool found = false;
-        EnumFontFamiliesExW(dc, &wanted, noteFace, reinterpret_cast<LPARAM>(&found), 0);
-        if (found) return face;
-    }
-    return WideText::fromUtf8(FormDesign::kLabelFaces[0]);
-}
-
-HFONT labelFont(const std::wstring& face, double points, int dpiY) {
-    LOGFONTW font{};
-    font.lfHeight = -static_cast<LONG>(std::lround(points * dpiY / 72.0));
-    font.lfWeight = FormDesign::kLabelWeight;
-    font.lfCharSet = GB2312_CHARSET;
-    font.lfQuality = DEFAULT_QUALITY;
-    face.copy(font.lfFaceName, LF_FACESIZE - 1);
-    return CreateFontIndirectW(&font);
-}
 
 HWND makeControl(const wchar_t* className, DWORD exStyle, DWORD style, std::string_view text,
                  const Twips::Rect& twips, int id, HFONT font) {
@@ -83,9 +53,8 @@ HWND makeControl(const wchar_t* className, DWORD exStyle, DWORD style, std::stri
 }
 
 HWND makeTextBox(std::string_view text, const Twips::Rect& twips, int id) {
-    const HWND box =
-        makeControl(L"EDIT", WS_EX_CLIENTEDGE, WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, text, twips,
-                    id, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    const HWND box = makeControl(L"EDIT", WS_EX_CLIENTEDGE, WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
+                                 text, twips, id, form.controlFont);
     SendMessageW(box, EM_SETLIMITTEXT, 0, 0);  // no limit
     return box;
 }
@@ -93,24 +62,26 @@ HWND makeTextBox(std::string_view text, const Twips::Rect& twips, int id) {
 // A plain push button: never the default, so Enter presses it only while it has the focus.
 HWND makeButton(std::string_view caption, const Twips::Rect& twips, int id) {
     return makeControl(L"BUTTON", 0, WS_TABSTOP | BS_PUSHBUTTON, caption, twips, id,
-                       static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+                       form.controlFont);
 }
 
 // Controls are made in tab order (the card number, the two results, Exit, Read), which
 // is the order Tab moves in; the labels take no focus.
 void createControls() {
     using namespace FormDesign;
+    const HDC dc = GetDC(form.window);
+    const std::wstring face = ControlFonts::kaitiFace(dc);
+    ReleaseDC(form.window, dc);
+    form.controlFont = ControlFonts::controlFont(face);
+    form.label1Font = ControlFonts::labelFont(face, kLabel1Points, form.dpiY);
+    form.label2Font = ControlFonts::labelFont(face, kLabel2Points, form.dpiY);
+
     form.txtCardNo = makeTextBox(kCardNoText, kTxtCardNo, kIdTxtCardNo);
     form.txtIOBase = makeTextBox(kNoResultText, kTxtIOBase, kIdTxtIOBase);
     form.txtIRQNO = makeTextBox(kNoResultText, kTxtIRQNO, kIdTxtIRQNO);
     makeButton(kExitCaption, kCommand1, kIdCommand1);
     makeButton(kReadCaption, kReadCardNO, kIdReadCardNO);
 
-    const HDC dc = GetDC(form.window);
-    const std::wstring face = kaitiFace(dc);
-    ReleaseDC(form.window, dc);
-    form.label1Font = labelFont(face, kLabel1Points, form.dpiY);
-    form.label2Font = labelFont(face, kLabel2Points, form.dpiY);
     const DWORD labelStyle = SS_LEFT | SS_NOPREFIX;
     form.label1 =
         makeControl(L"STATIC", 0, labelStyle, kLabel1Text, kLabel1, kIdLabel1, form.label1Font);
@@ -224,5 +195,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     }
     DeleteObject(form.label1Font);
     DeleteObject(form.label2Font);
+    DeleteObject(form.controlFont);
     return static_cast<int>(message.wParam);
 }

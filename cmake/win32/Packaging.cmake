@@ -1,8 +1,9 @@
-# One zip per architecture (cpack -G ZIP in the build folder): Slotscan.dll with its import
+# One zip per architecture (cpack -G ZIP in the build folder): the licence, Slotscan.dll with its import
 # library and slotscan.h, the simulated Portvex.dll with a sample rack, Cardpeek.exe and
 # cardnum.exe, and docs/windows.md with the pictures it shows.
 install(FILES ${PROJECT_SOURCE_DIR}/examples/racks/rack3.toml DESTINATION racks
   COMPONENT windows_package)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . COMPONENT windows_package)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/windows.md ${PROJECT_SOURCE_DIR}/docs/cardpeek-wine.png
   DESTINATION docs COMPONENT windows_package)
 

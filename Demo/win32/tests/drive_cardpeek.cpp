@@ -2,7 +2,10 @@
 // finds the window "Form1" and its controls, types card numbers, clicks Read and reads
 // the two result boxes, answers the message box for bad text, and leaves with Exit.
 // Then starts a copy of Cardpeek.exe that has no Slotscan.DLL beside it: Read reports the
-// missing library in a message box and the window stays. Prints one line per check.
+// missing library in a message box and the window stays. Checks too that the text boxes
+// and buttons are drawn in a face that has 无, whatever the locale (the test runs with
+// LANG=C). The texts are written out here as the window must show them. Prints one line
+// per check.
 // usage: drive_cardpeek.exe CARDPEEK_EXE LONE_CARDPEEK_EXE  (PORTVEX names the test rack)
 #include <windows.h>
 
@@ -11,10 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "FormDesign.h"
+#include "ControlFonts.h"
 #include "WideText.h"
 
 namespace {
+
+constexpr const char* kCaption = "Form1";
+constexpr const char* kMessageTitle = "Cardpeek";
+constexpr const char* kRead = "Read";
+constexpr const char* kExit = "Exit";
 
 int passes = 0;
 int failures = 0;
@@ -81,10 +89,8 @@ Controls findControls(HWND form) {
         const std::wstring kind(className);
         if (_wcsicmp(className, L"Static") == 0) found.labels.push_back(child);
         if (_wcsicmp(className, L"Edit") == 0) found.boxes.push_back(child);
-        if (_wcsicmp(className, L"Button") == 0 && utf8(child) == FormDesign::kReadCaption)
-            found.read = child;
-        if (_wcsicmp(className, L"Button") == 0 && utf8(child) == FormDesign::kExitCaption)
-            found.exit = child;
+        if (_wcsicmp(className, L"Button") == 0 && utf8(child) == kRead) found.read = child;
+        if (_wcsicmp(className, L"Button") == 0 && utf8(child) == kExit) found.exit = child;
     }
     const auto byTop = [](HWND a, HWND b) {
         RECT ra, rb;
@@ -104,14 +110,36 @@ void type(HWND box, std::string_view typed) {
 // Clicks a button and waits for a message box; returns its text and closes it.
 std::string clickExpectingMessage(DWORD process, HWND button) {
     PostMessageW(button, BM_CLICK, 0, 0);
-    const HWND box =
-        waitForWindow(process, L"#32770", WideText::fromUtf8(FormDesign::kMessageTitle));
+    const HWND box = waitForWindow(process, L"#32770", WideText::fromUtf8(kMessageTitle));
     if (box == nullptr) return {};
     std::string said;
     EnumChildWindows(box, collectStaticText, reinterpret_cast<LPARAM>(&said));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int tries = 0; tries < 100 && IsWindow(box); ++tries) Sleep(50);
     return said;
+}
+
+// The face Cardpeek.exe gives its text boxes and buttons has a glyph for 无 here, where the
+// system's GUI font (which they had before) has none. Font handles belong to the process
+// that made them, and Wine answers WM_GETFONT from another process with none, so the font
+// is made here by the same code as in Cardpeek.exe.
+void checkControlFont() {
+    const HDC dc = GetDC(nullptr);
+    const std::wstring face = ControlFonts::kaitiFace(dc);
+    const auto hasGlyph = [dc](HGDIOBJ candidate) {
+        const HGDIOBJ previous = SelectObject(dc, candidate);
+        WORD glyph = 0;
+        const DWORD done = GetGlyphIndicesW(dc, L"\u65e0", 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+        SelectObject(dc, previous);
+        return done == 1 && glyph != 0xFFFF;
+    };
+    const HFONT controlFont = ControlFonts::controlFont(face);
+    check(hasGlyph(controlFont),
+          "the boxes' face " + WideText::toUtf8(face) + " has a glyph for 无 (U+65E0)");
+    std::printf("(the system's GUI font has %s glyph for 无 in this locale)\n",
+                hasGlyph(GetStockObject(DEFAULT_GUI_FONT)) ? "a" : "no");
+    DeleteObject(controlFont);
+    ReleaseDC(nullptr, dc);
 }
 
 PROCESS_INFORMATION start(const char* program) {
@@ -132,8 +160,7 @@ bool exitsWithin(const PROCESS_INFORMATION& process, DWORD milliseconds) {
 
 void driveWithLibrary(const char* program) {
     const PROCESS_INFORMATION process = start(program);
-    const HWND form =
-        waitForWindow(process.dwProcessId, nullptr, WideText::fromUtf8(FormDesign::kCaption));
+    const HWND form = waitForWindow(process.dwProcessId, nullptr, WideText::fromUtf8(kCaption));
     check(form != nullptr, "the window Form1 opens");
     if (form == nullptr) return;
     const Controls controls = findControls(form);
@@ -146,14 +173,13 @@ void driveWithLibrary(const char* program) {
     const HWND cardNo = controls.boxes[0];
     const HWND ioBase = controls.boxes[1];
     const HWND irq = controls.boxes[2];
-    check(utf8(controls.labels[0]) == FormDesign::kLabel1Text &&
-              utf8(controls.labels[1]) == FormDesign::kLabel2Texts[0] &&
-              utf8(controls.labels[2]) == FormDesign::kLabel2Texts[1] &&
-              utf8(controls.labels[3]) == FormDesign::kLabel2Texts[2],
+    check(utf8(controls.labels[0]) == "PCI总线下口地址与中断信息" &&
+              utf8(controls.labels[1]) == "卡号：" && utf8(controls.labels[2]) == "口地址：" &&
+              utf8(controls.labels[3]) == "中断号：",
           "the labels read as designed");
-    check(utf8(cardNo) == FormDesign::kCardNoText && utf8(ioBase) == FormDesign::kNoResultText &&
-              utf8(irq) == FormDesign::kNoResultText,
-          "the boxes start with 255 and none");
+    check(utf8(cardNo) == "255" && utf8(ioBase) == "无" && utf8(irq) == "无",
+          "the boxes start with 255 and 无");
+    checkControlFont();
 
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
@@ -205,8 +231,7 @@ void driveWithLibrary(const char* program) {
 
 void driveWithoutLibrary(const char* program) {
     const PROCESS_INFORMATION process = start(program);
-    const HWND form =
-        waitForWindow(process.dwProcessId, nullptr, WideText::fromUtf8(FormDesign::kCaption));
+    const HWND form = waitForWindow(process.dwProcessId, nullptr, WideText::fromUtf8(kCaption));
     check(form != nullptr, "without Slotscan.DLL the window opens");
     if (form != nullptr) {
         const Controls controls = findControls(form);

@@ -1,12 +1,13 @@
-#include "ModuleSlotscanDef.h"
+#include "SlotscanDll.h"
 
 #include <slotscan.h>
 
 #include <type_traits>
 
+#include "FormDesign.h"
 #include "WideText.h"
 
-namespace ModuleSlotscanDef {
+namespace SlotscanDll {
 namespace {
 
 // The system's text for an error code, without its line break.
@@ -36,14 +37,13 @@ std::optional<std::string> SlotscanLibrary::bind() {
     const std::string file = WideText::toUtf8(kLibraryFile);
     const HMODULE module = LoadLibraryW(kLibraryFile);
     if (module == nullptr) {
-        return "The card library " + file + " cannot be loaded.\n\n" + systemReason(GetLastError());
+        return FormDesign::libraryNotLoaded(file, systemReason(GetLastError()));
     }
     const FARPROC symbol = GetProcAddress(module, kExportName);
     if (symbol == nullptr) {
         const DWORD error = GetLastError();
         FreeLibrary(module);
-        return "The card library " + file + " has no function " + kExportName + ".\n\n" +
-               systemReason(error);
+        return FormDesign::functionMissing(file, kExportName, systemReason(error));
     }
     module_ = module;
     function_ = reinterpret_cast<Function>(reinterpret_cast<void*>(symbol));
@@ -57,4 +57,4 @@ std::optional<CardResources> SlotscanLibrary::getIOBaseByCardNo(std::int16_t car
     return CardResources{ioBase, irq};
 }
 
-}  // namespace ModuleSlotscanDef
+}  // namespace SlotscanDll

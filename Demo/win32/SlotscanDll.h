@@ -1,6 +1,6 @@
-// The binding to the Slotscan library's GetIOBaseByCardNo on Windows, made at the first
-// Read by the library's file name, "Slotscan.DLL", so that Cardpeek.exe starts even where
-// the library is missing.
+// Cardpeek.exe's binding to Slotscan.DLL's GetIOBaseByCardNo (the Qt window's is
+// Demo/ModuleSlotscanDef.h), made at the first Read by the library's file name, so that
+// Cardpeek.exe starts even where the library is missing.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace ModuleSlotscanDef {
+namespace SlotscanDll {
 
 constexpr const wchar_t* kLibraryFile = L"Slotscan.DLL";
 
@@ -51,4 +51,4 @@ class SlotscanLibrary {
     Function function_ = nullptr;
 };
 
-}  // namespace ModuleSlotscanDef
+}  // namespace SlotscanDll

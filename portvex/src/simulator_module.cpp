@@ -4,5 +4,5 @@
 
 extern "C" __attribute__((visibility("default"))) portvex::Backend* portvex_simulator_backend(
     const char* rackFile) {
-    return portvex::makeSimulatorBackend(std::string(rackFile)).release();
+    return portvex::makeRackBackend(std::string(rackFile)).release();
 }

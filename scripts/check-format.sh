@@ -1,12 +1,13 @@
 #!/bin/sh
 # Fails when any C or C++ file differs from what clang-format makes of it with the
-# repository's .clang-format, and names the files. Installs clang-format if it is missing.
+# repository's .clang-format, and names the files. clang-format comes with
+# scripts/setup-debian.sh.
 # Run with --fix to format them in place instead.
 set -eu
 cd "$(dirname "$0")/.."
 if ! command -v clang-format >/dev/null 2>&1; then
-  if [ "$(id -u)" -eq 0 ]; then as_root=""; else as_root="sudo"; fi
-  DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends clang-format
+  echo "clang-format is not installed: run scripts/setup-debian.sh" >&2
+  exit 1
 fi
 files=$(git ls-files '*.c' '*.h' '*.cpp' '*.hpp')
 if [ "${1:-}" = "--fix" ]; then

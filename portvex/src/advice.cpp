@@ -1,37 +1,53 @@
 #include "advice.h"
 
+#include <cstdio>
+#include <cstring>
+
 namespace portvex::advice {
+
+std::string hexPort(uint32_t port) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", port);
+    return text;
+}
+
+std::string errorText(int error) {
+    return error != 0 ? std::strerror(error) : "short transfer";
+}
 
 std::string lockedDown(const std::string& mode) {
     return "the kernel is locked down (" + mode + ")";
 }
 
-}  // namespace portvex::advice
+std::string lockdownNote(const std::string& mode) {
+    std::string text = lockedDown(mode);
+    text[0] = 'T';
+    return text +
+           ": it refuses every write to a device's I/O ranges, so whatever a device keeps behind "
+           "them (such as a serial EEPROM clocked by writes) reads as absent, while configuration "
+           "space, with every device's I/O ranges and IRQ, is still read. Writes stay refused " +
+           kEndLockdown + ".";
+}
 
-namespace portvex::advice {
+Standing standingFor(const GroupView& group) {
+    if (!group.known) return Standing::Unknown;
+    if (!group.exists) return Standing::GroupMissing;
+    if (!group.ownsFile) return Standing::RuleMissing;
+    // The file is the group's, yet this process may not use it: it is not in the group.
+    return group.userListed ? Standing::MemberSinceLogin : Standing::NotMember;
+}
 
 std::string refused(const RefusedRange& range) {
-    using Owner = RefusedRange::Owner;
-    using Standing = RefusedRange::Standing;
-    std::string owner;
-    switch (range.owner) {
-        case Owner::BridgeRegisters:
-            owner =
-                "the 9050 bridge's local registers, through which the card's number is "
-                "read and written";
-            break;
-        case Owner::CardRange:
-            owner = "the card's own I/O range";
-            break;
-        case Owner::OtherDevice:
-            owner = "a device that is no card the portvex group rule covers";
-            break;
-    }
+    char ids[16];
+    std::snprintf(ids, sizeof ids, "%04x:%04x", range.ids & 0xFFFF, range.ids >> 16);
+    const std::string owner = range.ruleCovers
+                                  ? "an I/O range of a device the portvex group rule covers"
+                                  : "an I/O range of a device no portvex group rule covers";
     std::string todo;
     switch (range.standing) {
         case Standing::RuleMissing:
-            todo = "the portvex group rule does not cover this device: `cardnum rule --id " +
-                   range.ids + "` prints one that does; or run as root";
+            todo = std::string("install a portvex group rule for the IDs ") + ids +
+                   " (the Portvex README shows the rule); or run as root";
             break;
         case Standing::GroupMissing:
             todo =
@@ -48,10 +64,17 @@ std::string refused(const RefusedRange& range) {
                 "your user joined the portvex group after this login began: log in again "
                 "(or start a shell with `newgrp portvex`)";
             break;
+        case Standing::Unknown:
+            todo =
+                "check that a portvex group rule covers the device and that your user is in "
+                "the portvex group (see the Portvex README), which cannot be seen from here; "
+                "or run as root";
+            break;
     }
     return "Refused: " + range.where + ". BAR" + std::to_string(range.bar) + " of " + range.device +
-           " is " + owner + ", and this user lacks read and write access to " + range.path + " (" +
-           range.error + "). To use it, " + todo + ". Until then " + kLostAccesses + ".";
+           " (" + ids + ") is " + owner + ", and this user lacks read and write access to " +
+           range.path + " (" + range.error + "). To use it, " + todo + ". Until then " +
+           kLostAccesses + ".";
 }
 
 }  // namespace portvex::advice

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace simpc {
 class Machine;
@@ -48,16 +49,17 @@ class Backend {
     virtual const std::string& status() const = 0;
 };
 
-// Reaches nothing: reads give 0xFFFFFFFF (what an empty bus returns), writes are lost.
-std::unique_ptr<Backend> makeUnavailableBackend(std::string name, std::string why);
-
 // The simulated PC described by a rack file; PORTVEX_TRACE, when set, names the trace file.
-// On Linux, libportvex loads it from a private module only when PORTVEX=sim: asks for it
-// (simulator_loader.cpp), so that programs on real hardware never load it.
-std::unique_ptr<Backend> makeSimulatorBackend(const std::string& rackFile);
+// Built into the simulated PC module (portvex-sim) and the test build, never into
+// libportvex itself.
+std::unique_ptr<Backend> makeRackBackend(const std::string& rackFile);
 
 // A simulated PC the program built itself (not owned), for portvex::useMachine.
-std::unique_ptr<Backend> makeSimulatorBackend(simpc::Machine& machine);
+std::unique_ptr<Backend> makeMachineBackend(simpc::Machine& machine);
+
+// PORTVEX=sim: in libportvex: loads the simulated PC module, only when a process asks for
+// it, so that programs on real hardware never load it (simulator_loader.cpp).
+std::unique_ptr<Backend> loadSimulatorModule(const std::string& rackFile);
 
 // The machine behind a simulator backend; nullptr for any other backend.
 simpc::Machine* simulatedMachine(Backend& backend);
@@ -65,14 +67,22 @@ simpc::Machine* simulatedMachine(Backend& backend);
 simpc::Machine* moduleMachine();
 
 // Routes the process's port accesses to `backend` (not owned) instead of the one PORTVEX
-// chose; nullptr hands them back. The hook behind portvex::useMachine.
-PORTVEX_API void injectBackend(Backend* backend);
+// chose; nullptr hands them back. The hook behind portvex::useMachine: hidden in
+// libportvex, reached only by the static test build (portvex_testing).
+void injectBackend(Backend* backend);
 
 // What the simulated PC module exports: a backend for a rack file, to be deleted by the
 // caller. Never nullptr; a rack that cannot be loaded gives a backend that says why.
 using SimulatorEntry = Backend* (*)(const char* rackFile);
 inline constexpr const char* kSimulatorEntryName = "portvex_simulator_backend";
-inline constexpr const char* kSimulatorModuleName = "portvex-sim.so";
+
+// A device whose I/O range a backend checks when it starts, so that a user who may not use
+// it is told before any access: the IDs as in the first configuration dword, and the BAR.
+struct RangeToCheck {
+    uint16_t vendor = 0;
+    uint16_t device = 0;
+    unsigned bar = 0;
+};
 
 // Real hardware through the kernel's PCI files under `sysfsRoot` (normally "/sys"):
 // configuration mechanism #1 emulated over bus/pci/devices/*/config, and ports inside a
@@ -80,11 +90,12 @@ inline constexpr const char* kSimulatorModuleName = "portvex-sim.so";
 // writes. The list of devices is read again when an access finds no device and the list
 // is older than `relistAfter`.
 // `procRoot` (normally "/proc") is where the kernel command line is read when securityfs
-// does not show the lockdown state.
+// does not show the lockdown state. The ranges of `checkAtStart` that this process may not
+// use are told in the status before the first access.
 std::unique_ptr<Backend> makeSysfsBackend(
     std::string sysfsRoot,
     std::chrono::steady_clock::duration relistAfter = std::chrono::seconds(1),
-    std::string procRoot = "/proc");
+    std::string procRoot = "/proc", std::vector<RangeToCheck> checkAtStart = {});
 
 class PortInstructions;
 

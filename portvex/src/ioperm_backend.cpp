@@ -2,7 +2,7 @@
 // belongs to a thread, so each thread is granted the ports it uses, with ioperm() (never
 // iopl(), which opens every port, and never /dev/port, which splits a dword into four
 // byte accesses).
-#include <portio/registers.h>
+#include <hw/pci_config.h>
 
 #include <atomic>
 #include <bitset>
@@ -26,9 +26,10 @@
 namespace portvex {
 namespace {
 
-constexpr uint32_t kAllOnes = 0xFFFFFFFF;
-constexpr uint32_t kConfigPorts = slotscan::kConfigAddressPort;  // which every scan uses
-constexpr uint32_t kConfigPortCount = slotscan::kConfigPortCount;
+using advice::hexPort;
+using advice::kAllOnes;
+constexpr uint32_t kConfigPorts = pci::kConfigAddressPort;  // which every scan uses
+constexpr uint32_t kConfigPortCount = pci::kConfigPortCount;
 constexpr uint32_t kLastDwordPort = 0xFFFC;  // the last port whose dword stays in 16 bits
 constexpr uint32_t kDword = 4;
 
@@ -54,12 +55,6 @@ class ProcessorPorts final : public PortInstructions {
     void out(uint16_t, uint32_t) override {}
 #endif
 };
-
-std::string hexPort(uint32_t port) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%04X", port);
-    return text;
-}
 
 // What this thread has been granted, by the backend numbered `owner`.
 struct ThreadGrants {
@@ -143,8 +138,8 @@ class IopermBackend final : public Backend {
                 text = call + " was refused (" + reason + ") because " +
                        advice::lockedDown(*lockdown) +
                        ": no program may use port instructions, so nothing is read or written. "
-                       "Unset PORTVEX to scan through the kernel's PCI files instead; card "
-                       "numbers can be neither read nor changed " +
+                       "Unset PORTVEX to reach devices through the kernel's PCI files instead, "
+                       "where writes to them stay refused " +
                        advice::kEndLockdown + ".";
             } else {
                 text = call + " was refused (" + reason +

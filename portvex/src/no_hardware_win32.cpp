@@ -1,9 +1,10 @@
-// Windows: no port instructions. Real port access on Windows goes through a kernel driver,
-// which comes with the Portvex.dll installed beside the hardware, so PORTVEX=ioperm leads
-// to a backend that touches no port; the sysfs backend (sysfs_files_win32.cpp) reaches
-// cards only under Wine on Linux.
+// Windows: the simulated PC built in, and no port instructions. Real port access on
+// Windows goes through a kernel driver, which comes with the Portvex.dll installed beside
+// the hardware, so PORTVEX=ioperm leads to a backend that touches no port; the sysfs
+// backend (sysfs_files_win32.cpp) reaches devices only under Wine on Linux.
 #include "backend.h"
 #include "port_instructions.h"
+#include "unavailable_backend.h"
 
 namespace portvex {
 namespace {
@@ -15,6 +16,11 @@ const char* const kWhy =
     "simulated PC.";
 
 }  // namespace
+
+// Portvex.dll carries the simulated PC itself: there is no module to load.
+std::unique_ptr<Backend> loadSimulatorModule(const std::string& rackFile) {
+    return makeRackBackend(rackFile);
+}
 
 std::unique_ptr<PortInstructions> makeProcessorPortInstructions() {
     return nullptr;

@@ -1,16 +1,22 @@
-// The backends PORTVEX can name: the one list. The READMEs and cardnum's manual point here.
+// The backends PORTVEX can name: the one list. The READMEs and the tools' manuals point here.
 #include <cstdlib>
 #include <string_view>
 
 #include "backend.h"
 #include "port_instructions.h"
+#include "unavailable_backend.h"
 
 namespace portvex {
 namespace {
 
+// The range the default udev rule hands the portvex group (see the Portvex README), which
+// the sysfs backend checks at its start; the build names it (portvex/CMakeLists.txt).
+constexpr RangeToCheck kDefaultRuleRange{PORTVEX_RULE_VENDOR, PORTVEX_RULE_DEVICE,
+                                         PORTVEX_RULE_BAR};
+
 std::unique_ptr<Backend> makeSysfs(std::string_view) {
     return makeSysfsBackend(sysfsRootFromEnvironment(), std::chrono::seconds(1),
-                            procRootFromEnvironment());
+                            procRootFromEnvironment(), {kDefaultRuleRange});
 }
 
 std::unique_ptr<Backend> makeIoperm(std::string_view) {
@@ -21,12 +27,12 @@ std::unique_ptr<Backend> makeIoperm(std::string_view) {
 std::unique_ptr<Backend> makeNone(std::string_view) {
     return makeUnavailableBackend(
         "none",
-        "PORTVEX=none turns port access off: reads give 0xFFFFFFFF and no card is "
-        "found. Unset PORTVEX for real hardware, or set PORTVEX=sim:/path/to/rack.toml.");
+        "PORTVEX=none turns port access off: reads give 0xFFFFFFFF and no device "
+        "answers. Unset PORTVEX for real hardware, or set PORTVEX=sim:/path/to/rack.toml.");
 }
 
 std::unique_ptr<Backend> makeSim(std::string_view rackFile) {
-    return makeSimulatorBackend(std::string(rackFile));
+    return loadSimulatorModule(std::string(rackFile));
 }
 
 struct Choice {

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "backend.h"
+#include "unavailable_backend.h"
 
 namespace portvex {
 namespace {
@@ -53,12 +54,12 @@ simpc::Machine* simulatedMachine(Backend& backend) {
     return simulator != nullptr ? &simulator->machine() : nullptr;
 }
 
-std::unique_ptr<Backend> makeSimulatorBackend(simpc::Machine& machine) {
+std::unique_ptr<Backend> makeMachineBackend(simpc::Machine& machine) {
     return std::make_unique<SimulatorBackend>(machine,
                                               "Simulated PC set up by the program itself.");
 }
 
-std::unique_ptr<Backend> makeSimulatorBackend(const std::string& rackFile) {
+std::unique_ptr<Backend> makeRackBackend(const std::string& rackFile) {
     if (rackFile.empty()) {
         return makeUnavailableBackend(
             "sim", "PORTVEX=sim: names no rack file; set PORTVEX=sim:/path/to/rack.toml.");

@@ -15,7 +15,7 @@ simpc::Machine* moduleMachine() {
 
 extern "C" __attribute__((visibility("default"))) portvex::Backend* portvex_simulator_backend(
     const char* rackFile) {
-    auto backend = portvex::makeSimulatorBackend(std::string(rackFile));
+    auto backend = portvex::makeRackBackend(std::string(rackFile));
     // Kept for the card models (simulator_models.cpp); the backend lives as long as the process.
     portvex::theMachine = portvex::simulatedMachine(*backend);
     return backend.release();

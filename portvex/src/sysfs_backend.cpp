@@ -1,7 +1,7 @@
 // Real hardware through the kernel's PCI files. The kernel performs every access under
 // its own locks, so a scan cannot disturb the kernel's use of 0xCF8/0xCFC, and reading
 // configuration space needs no root.
-#include <portio/registers.h>
+#include <hw/pci_config.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,29 +15,20 @@
 #include "backend.h"
 #include "status_text.h"
 #include "sysfs_files.h"
+#include "unavailable_backend.h"
 
 namespace portvex {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using slotscan::kConfigAddressPort;
-using slotscan::kConfigDataPort;
+using advice::hexPort;
+using advice::kAllOnes;
+using pci::kConfigAddressPort;
+using pci::kConfigDataPort;
+using sysfs::errorText;
 using sysfs::FileHandle;
 
-constexpr uint32_t kAllOnes = 0xFFFFFFFF;
 constexpr size_t kConfigSlots = 0x10000;  // bus << 8 | device << 3 | function
-constexpr uint32_t kPlx9050Ids =
-    uint32_t{slotscan::kPci9050DeviceId} << 16 | slotscan::kPlxVendorId;  // the first config dword
-
-std::string hexPort(uint32_t port) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%04X", port);
-    return text;
-}
-
-std::string errorText(int error) {
-    return error != 0 ? std::strerror(error) : "short transfer";
-}
 
 // A resourceN file: opened at its first use; once a write to it has been refused, reads
 // give 0xFFFFFFFF too, so that a protocol clocked by writes (the EEPROM) sees an absent
@@ -65,9 +56,11 @@ struct IoWindow {
 
 class SysfsBackend final : public Backend {
   public:
-    SysfsBackend(std::string root, Clock::duration relistAfter, std::string procRoot)
+    SysfsBackend(std::string root, Clock::duration relistAfter, std::string procRoot,
+                 std::vector<RangeToCheck> checkAtStart)
         : root_(std::move(root)),
           procRoot_(std::move(procRoot)),
+          checkAtStart_(std::move(checkAtStart)),
           devicesDir_(root_ + "/bus/pci/devices"),
           relistAfter_(relistAfter),
           status_(std::string()) {
@@ -77,7 +70,7 @@ class SysfsBackend final : public Backend {
         if (listError != 0) {
             ready_ = false;
             status_.set("Cannot read " + devicesDir_ + " (" + errorText(listError) +
-                        "), so no port is reached: reads give 0xFFFFFFFF and no card is found. "
+                        "), so no port is reached: reads give 0xFFFFFFFF and no device answers. "
                         "This kernel shows no PCI devices; on a machine without them, set "
                         "PORTVEX=sim:/path/to/rack.toml for a simulated PC.");
             return;
@@ -88,12 +81,14 @@ class SysfsBackend final : public Backend {
                            "inside each device's I/O ranges; other ports read 0xFFFFFFFF.";
         if (lockdown_) {
             ready_ = false;  // every write to a device will be lost
-            text += " " + lockdownNote();
+            text += " " + advice::lockdownNote(*lockdown_);
         } else if (!lockdown.known) {
             text += std::string(" ") + advice::kLockdownUnknown;
         }
+        if (!lockdown.problem.empty()) text += " " + lockdown.problem;
         status_.set(std::move(text));
-        if (ready_) checkCardAccess();
+        if (ready_ && !unreadable_.empty()) refuse(unreadable_);
+        if (ready_) checkRangesAtStart();
     }
 
     uint32_t read(uint32_t port) override {
@@ -137,6 +132,10 @@ class SysfsBackend final : public Backend {
             device.name = *name;
             if (const auto resource = sysfs::readTextFile(device.path + "/resource")) {
                 device.ioBars = sysfs::parseIoBars(*resource);
+            } else if (errno != ENOENT && unreadable_.empty()) {
+                unreadable_ = "Cannot read " + device.path + "/resource (" + errorText(errno) +
+                              "), so the I/O ranges of that device are out of reach: " +
+                              advice::kLostAccesses + ".";
             }
             devices.push_back(std::move(device));
         }
@@ -158,27 +157,40 @@ class SysfsBackend final : public Backend {
         return 0;
     }
 
-    // Cards with the bridge's own IDs are what Portvex is for: when this process may not
-    // use their local registers (BAR1), say so before any program starts a scan, rather
-    // than after every card number has read as 65535.
-    void checkCardAccess() {
+    // Devices whose range this process is to reach first (select.cpp names them): when
+    // it may not use that range, say so before any program starts, rather than after
+    // every read through it has given 0xFFFFFFFF.
+    void checkRangesAtStart() {
         for (Device& device : devices_) {
-            if (!device.ioBars[1]) continue;
             const FileHandle config = sysfs::openFile(device.path + "/config", sysfs::Access::Read);
-            if (!config.valid() || sysfs::readDword(config, 0) != kPlx9050Ids) continue;
-            const std::string path = device.path + "/resource1";
-            if (!sysfs::mayReadAndWrite(path)) {
-                refuseBar(device, 1, errno, std::nullopt);
-                return;
+            const uint32_t ids =
+                config.valid() ? sysfs::readDword(config, 0).value_or(kAllOnes) : kAllOnes;
+            for (const RangeToCheck& check : checkAtStart_) {
+                if (ids != (uint32_t{check.device} << 16 | check.vendor) ||
+                    check.bar >= device.ioBars.size() || !device.ioBars[check.bar]) {
+                    continue;
+                }
+                const std::string path = device.path + "/resource" + std::to_string(check.bar);
+                if (!sysfs::mayReadAndWrite(path)) {
+                    refuseBar(device, check.bar, errno, std::nullopt);
+                    return;
+                }
             }
         }
+    }
+
+    bool checkedAtStart(uint32_t ids) const {
+        for (const RangeToCheck& check : checkAtStart_) {
+            if (ids == (uint32_t{check.device} << 16 | check.vendor)) return true;
+        }
+        return false;
     }
 
     static size_t configSlot(uint32_t bus, uint32_t device, uint32_t function) {
         return bus << 8 | device << 3 | function;
     }
 
-    // After a miss, a list older than relistAfter_ is read again (a card hot-plugged
+    // After a miss, a list older than relistAfter_ is read again (a device hot-plugged
     // since); returns whether it was.
     bool relistIfStale() {
         if (Clock::now() - listedAt_ < relistAfter_) return false;
@@ -192,11 +204,11 @@ class SysfsBackend final : public Backend {
     }
 
     uint32_t readConfig() {
-        if ((configAddress_ & slotscan::kConfigEnable) == 0) return kAllOnes;
-        const uint32_t bus = slotscan::ConfigBus(configAddress_);
-        const uint32_t device = slotscan::ConfigDevice(configAddress_);
-        const uint32_t function = slotscan::ConfigFunction(configAddress_);
-        const uint32_t offset = slotscan::ConfigOffset(configAddress_);
+        if ((configAddress_ & pci::kConfigEnable) == 0) return kAllOnes;
+        const uint32_t bus = pci::ConfigBus(configAddress_);
+        const uint32_t device = pci::ConfigDevice(configAddress_);
+        const uint32_t function = pci::ConfigFunction(configAddress_);
+        const uint32_t offset = pci::ConfigOffset(configAddress_);
         Device* found = deviceAt(configSlot(bus, device, function));
         if (found == nullptr) return kAllOnes;
 
@@ -286,28 +298,7 @@ class SysfsBackend final : public Backend {
         refuseBar(devices_[window->device], window->bar, error, port);
     }
 
-    std::string lockdownNote() const {
-        std::string text = advice::lockedDown(*lockdown_);
-        text[0] = 'T';
-        return text +
-               ": it refuses every write to a device, so card EEPROMs can be neither read nor "
-               "renumbered (card numbers read as 65535), while the scan still finds the cards "
-               "with their I/O bases and IRQs. Card numbers stay out of reach " +
-               advice::kEndLockdown + ".";
-    }
-
-    // Where this user stands with the portvex group and `path`; whether the file is the group's.
-    static advice::RefusedRange::Standing standingFor(const std::string& path, bool* groupFile) {
-        using Standing = advice::RefusedRange::Standing;
-        const sysfs::PortvexGroup group = sysfs::portvexGroupFor(path);
-        *groupFile = group.ownsFile;
-        if (!group.exists) return Standing::GroupMissing;
-        if (!group.ownsFile) return Standing::RuleMissing;
-        // The file is the group's, yet this process may not use it: it is not in the group.
-        return group.userListed ? Standing::MemberSinceLogin : Standing::NotMember;
-    }
-
-    // Which range was refused, what it belongs to, and what to do.
+    // Which range was refused, whose it is, and where this user stands with the group.
     advice::RefusedRange describeRefusal(const Device& device, size_t bar, const std::string& where,
                                          int error) const {
         advice::RefusedRange range;
@@ -316,21 +307,11 @@ class SysfsBackend final : public Backend {
         range.bar = static_cast<unsigned>(bar);
         range.error = errorText(error);
         const FileHandle config = sysfs::openFile(device.path + "/config", sysfs::Access::Read);
-        const uint32_t ids =
-            config.valid() ? sysfs::readDword(config, 0).value_or(kAllOnes) : kAllOnes;
-        char text[16];
-        std::snprintf(text, sizeof text, "%04x:%04x", ids >> 16, ids & 0xFFFF);
-        range.ids = text;
-        const size_t slash = device.path.rfind('/');
-        range.device = device.path.substr(slash + 1) + " (" + range.ids + ")";
-        bool groupFile = false;
-        range.standing = standingFor(range.path, &groupFile);
-        using Owner = advice::RefusedRange::Owner;
-        if (ids != kPlx9050Ids && !groupFile) {
-            range.owner = Owner::OtherDevice;
-        } else {
-            range.owner = bar == 1 ? Owner::BridgeRegisters : Owner::CardRange;
-        }
+        range.ids = config.valid() ? sysfs::readDword(config, 0).value_or(kAllOnes) : kAllOnes;
+        range.device = device.path.substr(device.path.rfind('/') + 1);
+        const advice::GroupView group = sysfs::portvexGroupFor(range.path);
+        range.standing = advice::standingFor(group);
+        range.ruleCovers = checkedAtStart(range.ids) || group.ownsFile;
         return range;
     }
 
@@ -340,7 +321,7 @@ class SysfsBackend final : public Backend {
         const std::string where = port ? "port " + hexPort(*port) + " through " + path : path;
         if (lockdown_ && error == EPERM) {
             refuse("Writing " + where + " was refused (" + errorText(error) + "). " +
-                   lockdownNote());
+                   advice::lockdownNote(*lockdown_));
             return;
         }
         if (error == EACCES || error == EPERM) {
@@ -361,6 +342,7 @@ class SysfsBackend final : public Backend {
 
     const std::string root_;
     const std::string procRoot_;
+    const std::vector<RangeToCheck> checkAtStart_;
     const std::string devicesDir_;
     const Clock::duration relistAfter_;
     mutable std::mutex mutex_;
@@ -368,6 +350,7 @@ class SysfsBackend final : public Backend {
     StatusText status_;
     bool ready_ = true;
     bool refused_ = false;
+    std::string unreadable_;  // the first device file that is there but cannot be read
     uint32_t configAddress_ = 0;
     Clock::time_point listedAt_;
     std::vector<Device> devices_;
@@ -378,9 +361,11 @@ class SysfsBackend final : public Backend {
 }  // namespace
 
 std::unique_ptr<Backend> makeSysfsBackend(std::string sysfsRoot, Clock::duration relistAfter,
-                                          std::string procRoot) {
+                                          std::string procRoot,
+                                          std::vector<RangeToCheck> checkAtStart) {
     if (auto why = sysfs::outOfReachHere()) return makeUnavailableBackend("none", std::move(*why));
-    return std::make_unique<SysfsBackend>(std::move(sysfsRoot), relistAfter, std::move(procRoot));
+    return std::make_unique<SysfsBackend>(std::move(sysfsRoot), relistAfter, std::move(procRoot),
+                                          std::move(checkAtStart));
 }
 
 }  // namespace portvex

@@ -1,6 +1,8 @@
 #include "sysfs_files.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <sstream>
 
 namespace portvex::sysfs {
@@ -95,17 +97,67 @@ std::optional<std::string> lockdownFromCommandLine(std::string_view commandLine)
 }
 
 Lockdown kernelLockdown(const std::string& sysfsRoot, const std::string& procRoot) {
-    if (const auto text = readTextFile(sysfsRoot + "/kernel/security/lockdown")) {
-        return Lockdown{lockdownMode(*text), true};
+    std::string problem;
+    // Nothing when the file is not there; a file that is there and cannot be read is told.
+    const auto read = [&problem](const std::string& path) {
+        auto text = readTextFile(path);
+        if (!text && errno != ENOENT && errno != ENOTDIR && problem.empty()) {
+            problem = "Cannot read " + path + " (" + errorText(errno) + ").";
+        }
+        return text;
+    };
+    if (const auto text = read(sysfsRoot + "/kernel/security/lockdown")) {
+        return Lockdown{lockdownMode(*text), true, problem};
     }
-    const auto commandLine = readTextFile(procRoot + "/cmdline");
-    if (commandLine) {
-        if (auto mode = lockdownFromCommandLine(*commandLine))
-            return Lockdown{std::move(mode), true};
+    if (const auto commandLine = read(procRoot + "/cmdline")) {
+        if (auto mode = lockdownFromCommandLine(*commandLine)) {
+            return Lockdown{std::move(mode), true, problem};
+        }
     }
     // Without securityfs, a kernel built to lock down by default, or locked down by its
     // boot loader under Secure Boot, shows nothing on the command line either.
-    return Lockdown{std::nullopt, false};
+    return Lockdown{std::nullopt, false, problem};
+}
+
+std::string errorText(int error) {
+    if (error == kNotRegularFile) return "not a regular file";
+    if (error == EFBIG) return "larger than the kernel's files are";
+    return advice::errorText(error);
+}
+
+std::optional<uint32_t> readDword(const FileHandle& file, uint64_t offset) {
+    unsigned char bytes[4] = {};
+    const long got = readAt(file, offset, bytes, sizeof bytes);
+    if (got != static_cast<long>(sizeof bytes)) {
+        if (got >= 0) errno = 0;  // short read: past the end of what this user may read
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+bool writeDword(const FileHandle& file, uint64_t offset, uint32_t value) {
+    const unsigned char bytes[4] = {
+        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    return writeAt(file, offset, bytes, sizeof bytes) == static_cast<long>(sizeof bytes);
+}
+
+std::optional<std::string> readTextFile(const std::string& path) {
+    const FileHandle file = openFile(path, Access::Read);
+    if (!file.valid()) return std::nullopt;
+    std::string text;
+    unsigned char buffer[4096];
+    while (true) {
+        const long got = readAt(file, text.size(), buffer, sizeof buffer);
+        if (got < 0) return std::nullopt;
+        if (got == 0) return text;
+        text.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
+        if (text.size() > kTextFileLimit) {
+            errno = EFBIG;
+            return std::nullopt;
+        }
+    }
 }
 
 }  // namespace portvex::sysfs

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "advice.h"
+
 namespace portvex::sysfs {
 
 // "DDDD:BB:DD.F" split into its parts.
@@ -35,8 +37,18 @@ struct PortRange {
 // bridge windows (lines 6 and on) are left out, as are lines that cannot be parsed.
 std::array<std::optional<PortRange>, 6> parseIoBars(std::string_view resourceText);
 
-// The whole content of a small text file, or nothing when it cannot be read.
+// The whole content of a small text file, or nothing when it cannot be read (errno says
+// why: kNotRegularFile, EFBIG past kTextFileLimit, or the system's reason). Like every
+// file this layer opens, it is opened without waiting (a FIFO cannot hang the caller) and
+// taken only when it is a regular file, as the kernel's files are.
 std::optional<std::string> readTextFile(const std::string& path);
+inline constexpr size_t kTextFileLimit = 64 * 1024;
+
+// errno for a path that is a folder, FIFO, socket or device rather than a regular file.
+inline constexpr int kNotRegularFile = 0x10000;  // beyond every errno a system uses
+
+// The reason for errno `error` in words; 0 is a transfer that came up short.
+std::string errorText(int error);
 
 // The active mode ("integrity", "confidentiality") when `lockdownText`, as read from
 // /sys/kernel/security/lockdown, shows the kernel locked down; nothing for "[none]".
@@ -49,7 +61,8 @@ std::optional<std::string> lockdownFromCommandLine(std::string_view commandLine)
 // where it is mounted, else from lockdown= on `procRoot`/cmdline (normally "/proc").
 struct Lockdown {
     std::optional<std::string> mode;  // the mode when the kernel is locked down
-    bool known = true;  // false: no securityfs file, and the command line sets nothing
+    bool known = true;    // false: no securityfs file, and the command line sets nothing
+    std::string problem;  // a file that is there but cannot be read, and why
 };
 Lockdown kernelLockdown(const std::string& sysfsRoot, const std::string& procRoot = "/proc");
 
@@ -93,7 +106,7 @@ std::optional<std::string> outOfReachHere();
 
 enum class Access { Read, ReadWrite };
 
-// Opens a file; an empty handle when that fails.
+// Opens a regular file without waiting; an empty handle when that fails.
 FileHandle openFile(const std::string& path, Access access);
 
 // Whether this process may read and write the file.
@@ -101,20 +114,20 @@ bool mayReadAndWrite(const std::string& path);
 
 // The group "portvex" as it bears on a file this process may not use: whether the group
 // exists, whether the file belongs to it, and whether the user is listed as a member
-// (so that only this login lacks it).
-struct PortvexGroup {
-    bool exists = false;
-    bool ownsFile = false;
-    bool userListed = false;
-};
-PortvexGroup portvexGroupFor(const std::string& path);
+// (so that only this login lacks it); unknown where the group database is out of sight.
+advice::GroupView portvexGroupFor(const std::string& path);
 
 // The names in a folder, or nothing when it cannot be read.
 std::optional<std::vector<std::string>> listFolder(const std::string& path);
 
-// One 32-bit little-endian access at `offset`, as a single pread/pwrite of 4 bytes.
+// One 32-bit little-endian access at `offset`, as a single transfer of 4 bytes.
 // Reading yields nothing unless all 4 bytes arrive (errno 0 for a short read).
 std::optional<uint32_t> readDword(const FileHandle& file, uint64_t offset);
 bool writeDword(const FileHandle& file, uint64_t offset, uint32_t value);
+
+// One transfer of `size` bytes at `offset` (pread and pwrite, or ReadFile and WriteFile at
+// an OVERLAPPED offset): the bytes moved, or -1 with errno set.
+long readAt(const FileHandle& file, uint64_t offset, unsigned char* bytes, size_t size);
+long writeAt(const FileHandle& file, uint64_t offset, const unsigned char* bytes, size_t size);
 
 }  // namespace portvex::sysfs

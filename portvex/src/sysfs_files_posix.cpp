@@ -7,37 +7,35 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <sstream>
 
 #include "sysfs_files.h"
 
 namespace portvex::sysfs {
-
-std::optional<std::string> readTextFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
-}
 
 std::optional<std::string> outOfReachHere() {
     return std::nullopt;
 }
 
 FileHandle openFile(const std::string& path, Access access) {
-    return FileHandle(
-        ::open(path.c_str(), (access == Access::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC));
+    // O_NONBLOCK: opening a FIFO does not wait for a writer. The kernel's files ignore it.
+    FileHandle file(::open(path.c_str(),
+                           (access == Access::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid()) return file;
+    struct stat status;
+    if (::fstat(file.get(), &status) != 0) return {};
+    if (!S_ISREG(status.st_mode)) {
+        errno = S_ISDIR(status.st_mode) ? EISDIR : kNotRegularFile;
+        return {};
+    }
+    return file;
 }
 
 bool mayReadAndWrite(const std::string& path) {
     return ::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
 }
 
-PortvexGroup portvexGroupFor(const std::string& path) {
-    PortvexGroup found;
+advice::GroupView portvexGroupFor(const std::string& path) {
+    advice::GroupView found;
     const group* portvex = ::getgrnam("portvex");
     if (portvex == nullptr) return found;
     found.exists = true;
@@ -76,23 +74,12 @@ FileHandle::~FileHandle() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::optional<uint32_t> readDword(const FileHandle& file, uint64_t offset) {
-    unsigned char bytes[4] = {};
-    const ssize_t got = ::pread(file.get(), bytes, sizeof bytes, static_cast<off_t>(offset));
-    if (got != static_cast<ssize_t>(sizeof bytes)) {
-        if (got >= 0) errno = 0;  // short read: past the end of what this user may read
-        return std::nullopt;
-    }
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+long readAt(const FileHandle& file, uint64_t offset, unsigned char* bytes, size_t size) {
+    return ::pread(file.get(), bytes, size, static_cast<off_t>(offset));
 }
 
-bool writeDword(const FileHandle& file, uint64_t offset, uint32_t value) {
-    const unsigned char bytes[4] = {
-        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    return ::pwrite(file.get(), bytes, sizeof bytes, static_cast<off_t>(offset)) ==
-           static_cast<ssize_t>(sizeof bytes);
+long writeAt(const FileHandle& file, uint64_t offset, const unsigned char* bytes, size_t size) {
+    return ::pwrite(file.get(), bytes, size, static_cast<off_t>(offset));
 }
 
 }  // namespace portvex::sysfs

@@ -62,44 +62,40 @@ bool underWine() {
 std::optional<std::string> outOfReachHere() {
     if (underWine()) return std::nullopt;
     return "This Portvex.dll reaches hardware only under Wine on Linux, through the kernel's PCI "
-           "files; it reaches no port on Windows. Programs on Windows reach their cards through "
-           "the Portvex.dll that comes with their port driver: put that one beside Slotscan.dll, "
+           "files; it reaches no port on Windows. Programs on Windows reach their devices through "
+           "the Portvex.dll that comes with their port driver: put that one beside the program, "
            "or set PORTVEX=sim:C:\\path\\to\\rack.toml for the simulated PC.";
-}
-
-std::optional<std::string> readTextFile(const std::string& path) {
-    const FileHandle file = openFile(path, Access::Read);
-    if (!file.valid()) return std::nullopt;
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    if (GetLastError() != ERROR_SUCCESS && GetLastError() != ERROR_HANDLE_EOF && got != 0)
-        return std::nullopt;
-    return text;
 }
 
 FileHandle openFile(const std::string& path, Access access) {
     const DWORD rights = access == Access::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    const HANDLE file =
-        CreateFileW(windowsPath(path).c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    FileHandle file(CreateFileW(windowsPath(path).c_str(), rights,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
         errno = lastErrorAsErrno();
         return {};
     }
-    return FileHandle(file);
+    // Regular files only, as the kernel's are: a pipe or device would not answer a read
+    // at an offset.
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+        errno = kNotRegularFile;
+        return {};
+    }
+    return file;
 }
 
 bool mayReadAndWrite(const std::string& path) {
     return openFile(path, Access::ReadWrite).valid();
 }
 
-// The Linux group database is out of a Windows program's sight: treat the file as the
-// group's and the user as outside it, so that the advice is to join the group.
-PortvexGroup portvexGroupFor(const std::string&) {
-    return PortvexGroup{true, true, false};
+// The Linux group database is out of a Windows program's sight: the advice says what to
+// check rather than guess.
+advice::GroupView portvexGroupFor(const std::string&) {
+    advice::GroupView unknown;
+    unknown.known = false;
+    return unknown;
 }
 
 std::optional<std::vector<std::string>> listFolder(const std::string& path) {
@@ -140,33 +136,25 @@ OVERLAPPED at(uint64_t offset) {
 
 }  // namespace
 
-std::optional<uint32_t> readDword(const FileHandle& file, uint64_t offset) {
-    unsigned char bytes[4] = {};
+long readAt(const FileHandle& file, uint64_t offset, unsigned char* bytes, size_t size) {
     OVERLAPPED where = at(offset);
     DWORD got = 0;
-    if (!ReadFile(file.get(), bytes, sizeof bytes, &got, &where)) {
+    if (!ReadFile(file.get(), bytes, static_cast<DWORD>(size), &got, &where)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) return 0;
         errno = lastErrorAsErrno();
-        return std::nullopt;
+        return -1;
     }
-    if (got != sizeof bytes) {
-        errno = 0;  // short read: past the end of what this user may read
-        return std::nullopt;
-    }
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    return static_cast<long>(got);
 }
 
-bool writeDword(const FileHandle& file, uint64_t offset, uint32_t value) {
-    const unsigned char bytes[4] = {
-        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+long writeAt(const FileHandle& file, uint64_t offset, const unsigned char* bytes, size_t size) {
     OVERLAPPED where = at(offset);
     DWORD put = 0;
-    if (!WriteFile(file.get(), bytes, sizeof bytes, &put, &where)) {
+    if (!WriteFile(file.get(), bytes, static_cast<DWORD>(size), &put, &where)) {
         errno = lastErrorAsErrno();
-        return false;
+        return -1;
     }
-    return put == sizeof bytes;
+    return static_cast<long>(put);
 }
 
 }  // namespace portvex::sysfs

@@ -8,7 +8,7 @@ namespace portvex {
 
 void useMachine(simpc::Machine* machine) {
     static std::unique_ptr<Backend> holder;
-    std::unique_ptr<Backend> next = machine != nullptr ? makeSimulatorBackend(*machine) : nullptr;
+    std::unique_ptr<Backend> next = machine != nullptr ? makeMachineBackend(*machine) : nullptr;
     injectBackend(next.get());
     holder = std::move(next);
 }

@@ -1,10 +1,5 @@
 #include "fake_sysfs.h"
 
-#include <grp.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -30,13 +25,7 @@ uint32_t ConfigSpace::get(uint32_t offset) const {
     return dword;
 }
 
-FakeSysfs::FakeSysfs() {
-    std::string pattern = (fs::temp_directory_path() / "portvex-sysfs-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
-    // Ordinary users (the tests' unprivileged children) must be able to walk the tree.
-    fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                               fs::perms::others_read | fs::perms::others_exec);
+FakeSysfs::FakeSysfs(std::filesystem::path root) : root_(std::move(root)) {
     fs::create_directories(root_ / "bus/pci/devices");
     fs::create_directories(root_ / "kernel/security");
     // securityfs mounted and no lockdown, unless a test says otherwise.
@@ -104,36 +93,6 @@ void FakeSysfs::setFileDword(const fs::path& file, uint64_t offset, uint32_t val
         static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
         static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
     io.write(reinterpret_cast<const char*>(bytes), 4);
-}
-
-namespace {
-
-int waitFor(pid_t pid) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
-int inChild(const std::function<int()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    return waitFor(pid);
-}
-
-int inChildAsOrdinaryUser(const std::function<int()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (geteuid() == 0) {
-            constexpr uid_t kNobody = 65534;
-            if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
-                _exit(120);
-            }
-        }
-        _exit(body());
-    }
-    return waitFor(pid);
 }
 
 }  // namespace portvex::testing

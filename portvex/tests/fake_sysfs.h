@@ -1,9 +1,9 @@
-// A stand-in for the kernel's /sys in a temporary folder: device folders with plain
-// `config`, `resource` and `resourceN` files, and the lockdown file. The backends read
-// and write these files as they would the kernel's, so no test reaches the machine.
+// A stand-in for the kernel's /sys in a folder: device folders with plain `config`,
+// `resource` and `resourceN` files, and the lockdown file. The backends read and write these
+// files as they would the kernel's, so no test reaches the machine. The same code writes
+// the tree for the Windows Portvex.dll's test under Wine (fake_sysfs.cpp is portable C++;
+// fake_sysfs_posix.cpp holds what only POSIX tests use).
 #pragma once
-
-#include <sys/types.h>
 
 #include <array>
 #include <cstdint>
@@ -39,7 +39,8 @@ inline constexpr uint64_t kMemoryFlags = 0x40200;
 
 class FakeSysfs {
   public:
-    FakeSysfs();
+    FakeSysfs();                                     // in a private temporary folder (POSIX)
+    explicit FakeSysfs(std::filesystem::path root);  // at `root`, made if need be
     ~FakeSysfs();
     FakeSysfs(const FakeSysfs&) = delete;
     FakeSysfs& operator=(const FakeSysfs&) = delete;

@@ -1,7 +1,7 @@
 // The ioperm backend with stand-in port instructions: which ports are granted to which
 // thread, and what a refusal does. No test here runs a real ioperm, in or out.
 #include <gtest/gtest.h>
-#include <portio/registers.h>
+#include <hw/pci_config.h>
 
 #include <cerrno>
 #include <map>
@@ -71,19 +71,19 @@ class IopermBackendTest : public ::testing::Test {
 };
 
 TEST_F(IopermBackendTest, ConfigurationPortsAreGrantedUpFrontAndAccessesPassThrough) {
-    recorder.values[slotscan::kConfigDataPort] = 0x905010B5;
+    recorder.values[pci::kConfigDataPort] = 0x905010B5;
     auto b = backend();
     EXPECT_STREQ(b->name(), "ioperm");
     EXPECT_TRUE(b->ready()) << b->status();
     ASSERT_EQ(recorder.grants.size(), 1U);
-    EXPECT_EQ(recorder.grants[0].from, slotscan::kConfigAddressPort);
+    EXPECT_EQ(recorder.grants[0].from, pci::kConfigAddressPort);
     EXPECT_EQ(recorder.grants[0].count, 8U);
 
-    b->write(slotscan::kConfigAddressPort, 0x80000800);
-    EXPECT_EQ(b->read(slotscan::kConfigDataPort), 0x905010B5U);
+    b->write(pci::kConfigAddressPort, 0x80000800);
+    EXPECT_EQ(b->read(pci::kConfigDataPort), 0x905010B5U);
     EXPECT_EQ(recorder.grants.size(), 1U) << "0xCF8-0xCFF need no second grant";
     ASSERT_EQ(recorder.writes.size(), 1U);
-    EXPECT_EQ(recorder.writes[0], std::make_pair(slotscan::kConfigAddressPort, 0x80000800U));
+    EXPECT_EQ(recorder.writes[0], std::make_pair(pci::kConfigAddressPort, 0x80000800U));
 }
 
 TEST_F(IopermBackendTest, OtherPortsAreGrantedOnceEachAsAWholeDword) {
@@ -106,13 +106,13 @@ TEST_F(IopermBackendTest, EachThreadIsGrantedItsOwnPorts) {
     std::thread::id otherThread;
     std::thread worker([&] {
         otherThread = std::this_thread::get_id();
-        b->write(slotscan::kConfigAddressPort, slotscan::ConfigAddress(0, 0, 0));
-        (void)b->read(slotscan::kConfigDataPort);
+        b->write(pci::kConfigAddressPort, pci::ConfigAddress(0, 0, 0));
+        (void)b->read(pci::kConfigDataPort);
     });
     worker.join();
     std::set<std::thread::id> threadsGrantedCf8;
     for (const Grant& g : recorder.grants) {
-        if (g.from <= slotscan::kConfigAddressPort && g.from + g.count >= slotscan::kConfigDataPort)
+        if (g.from <= pci::kConfigAddressPort && g.from + g.count >= pci::kConfigDataPort)
             threadsGrantedCf8.insert(g.thread);
     }
     EXPECT_EQ(threadsGrantedCf8, (std::set<std::thread::id>{mainThread, otherThread}));
@@ -122,11 +122,11 @@ TEST_F(IopermBackendTest, EachThreadIsGrantedItsOwnPorts) {
 
 TEST_F(IopermBackendTest, RefusalWithoutRootReadsAllOnesTouchesNothingAndSaysWhy) {
     recorder.refuseWith = EPERM;
-    recorder.values[slotscan::kConfigDataPort] = 0;
+    recorder.values[pci::kConfigDataPort] = 0;
     auto b = backend();
     EXPECT_FALSE(b->ready());
-    b->write(slotscan::kConfigAddressPort, slotscan::ConfigAddress(0, 0, 0));
-    EXPECT_EQ(b->read(slotscan::kConfigDataPort), kAllOnes);
+    b->write(pci::kConfigAddressPort, pci::ConfigAddress(0, 0, 0));
+    EXPECT_EQ(b->read(pci::kConfigDataPort), kAllOnes);
     EXPECT_EQ(b->read(0xE050), kAllOnes);
     b->write(0xE050, 0);
     EXPECT_TRUE(recorder.writes.empty());
@@ -150,7 +150,7 @@ TEST_F(IopermBackendTest, KernelWithoutPortAccessIsExplained) {
     auto b = backend();
     EXPECT_FALSE(b->ready());
     EXPECT_TRUE(contains(b->status(), "no port instructions")) << b->status();
-    EXPECT_EQ(b->read(slotscan::kConfigDataPort), kAllOnes);
+    EXPECT_EQ(b->read(pci::kConfigDataPort), kAllOnes);
 }
 
 TEST_F(IopermBackendTest, LaterRefusalOfAnotherPortKeepsThatPortUntouched) {

@@ -100,31 +100,36 @@ TEST(LockdownTest, SecurityfsThenCommandLineElseUnknown) {
     }
 }
 
-// A refused range says what it belongs to and, for each reason, what to do.
+// A refused range says whose it is and, for each reason, what to do.
 TEST(RefusalTest, SaysWhatTheRangeIsAndWhatToDo) {
     using portvex::advice::RefusedRange;
-    RefusedRange range{"port 0xD000 through /s/resource4",
-                       "/s/resource4",
-                       "0000:01:02.0 (9050:10b5)",
-                       "9050:10b5",
-                       4,
-                       RefusedRange::Owner::CardRange,
-                       RefusedRange::Standing::NotMember,
-                       "Permission denied"};
-    const std::pair<RefusedRange::Standing, const char*> todo[] = {
-        {RefusedRange::Standing::RuleMissing, "`cardnum rule --id 9050:10b5`"},
-        {RefusedRange::Standing::GroupMissing, "no portvex group yet"},
-        {RefusedRange::Standing::NotMember, "add your user to the portvex group"},
-        {RefusedRange::Standing::MemberSinceLogin, "joined the portvex group after this login"}};
+    using portvex::advice::Standing;
+    RefusedRange range;
+    range.where = "port 0xD000 through /s/resource4";
+    range.path = "/s/resource4";
+    range.device = "0000:01:02.0";
+    range.ids = 0x905010B5;
+    range.bar = 4;
+    range.ruleCovers = true;
+    range.error = "Permission denied";
+    const std::pair<Standing, const char*> todo[] = {
+        {Standing::RuleMissing,
+         "install a portvex group rule for the IDs 10b5:9050 (the Portvex README shows the rule)"},
+        {Standing::GroupMissing, "no portvex group yet"},
+        {Standing::NotMember, "add your user to the portvex group"},
+        {Standing::MemberSinceLogin, "joined the portvex group after this login"},
+        {Standing::Unknown, "cannot be seen from here"}};
     for (const auto& [standing, advice] : todo) {
         range.standing = standing;
         const std::string text = portvex::advice::refused(range);
         EXPECT_NE(text.find(advice), std::string::npos) << text;
-        EXPECT_NE(text.find("BAR4 of 0000:01:02.0 (9050:10b5) is the card's own I/O range"),
+        EXPECT_NE(text.find("BAR4 of 0000:01:02.0 (10b5:9050) is an I/O range of a device the "
+                            "portvex group rule covers"),
                   std::string::npos)
             << text;
         EXPECT_NE(text.find("/s/resource4 (Permission denied)"), std::string::npos) << text;
     }
-    range.owner = RefusedRange::Owner::BridgeRegisters;
-    EXPECT_NE(portvex::advice::refused(range).find("bridge's local registers"), std::string::npos);
+    range.ruleCovers = false;
+    EXPECT_NE(portvex::advice::refused(range).find("device no portvex group rule covers"),
+              std::string::npos);
 }

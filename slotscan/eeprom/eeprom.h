@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "portio/registers.h"
+#include "eeprom/plx9050.h"
 
 namespace slotscan {
 

@@ -16,6 +16,7 @@
 
 #include "ControlFonts.h"
 #include "WideText.h"
+#include "check.h"
 
 namespace {
 
@@ -24,14 +25,7 @@ constexpr const char* kMessageTitle = "Cardpeek";
 constexpr const char* kRead = "Read";
 constexpr const char* kExit = "Exit";
 
-int passes = 0;
-int failures = 0;
-
-void check(bool passed, const std::string& what) {
-    std::printf("%s: %s\n", passed ? "ok" : "FAIL", what.c_str());
-    std::fflush(stdout);
-    ++(passed ? passes : failures);
-}
+using wine_check::check;
 
 std::wstring text(HWND window) {
     std::wstring buffer(static_cast<size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1,
@@ -258,6 +252,5 @@ int main(int argc, char** argv) {
     }
     driveWithLibrary(argv[1]);
     driveWithoutLibrary(argv[2]);
-    std::printf("%d passed, %d failed\n", passes, failures);
-    return failures == 0 && passes > 0 ? 0 : 1;
+    return wine_check::summary();
 }

@@ -3,7 +3,7 @@
 // Portvex.dll beside it. Built for 32-bit Windows, where the names are decorated
 // (_GetIOBaseByCardNo@12), and for 64-bit Windows, where they are plain. All cases run in
 // this one process, since every start of Wine costs seconds; each prints its result and
-// the last line counts them.
+// the last line counts them (check.h).
 //
 //   slotscan_dll_test RACK_FILE WORK_FOLDER
 //
@@ -24,30 +24,13 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-class Results {
-  public:
-    // Records one check; `detail` says what was seen when it fails.
-    void check(bool ok, const std::string& what, const std::string& detail = {}) {
-        if (ok) {
-            ++passed_;
-            std::printf("ok    %s\n", what.c_str());
-        } else {
-            ++failed_;
-            std::printf("FAIL  %s%s%s\n", what.c_str(), detail.empty() ? "" : ": ", detail.c_str());
-        }
-        std::fflush(stdout);
-    }
-    int failed() const { return failed_; }
-    void summary() const { std::printf("%d passed, %d failed\n", passed_, failed_); }
-
-  private:
-    int passed_ = 0;
-    int failed_ = 0;
-};
+using wine_check::check;
 
 std::string hex(unsigned value) {
     char text[16];
@@ -154,7 +137,7 @@ std::string listed(const std::vector<int16_t>& numbers) {
     return text.empty() ? "{}" : text + "}";
 }
 
-void checkExportTable(const Slotscan& lib, Results& r) {
+void checkExportTable(const Slotscan& lib) {
     bool allBound = true;
     for (unsigned i = 0; i < kOperations.size(); ++i) {
         const std::string name = exported(kOperations[i].name, kOperations[i].argumentBytes);
@@ -162,20 +145,20 @@ void checkExportTable(const Slotscan& lib, Results& r) {
         const FARPROC numbered = lib.byOrdinal(i + 1);
         if (named == nullptr || named != numbered) {
             allBound = false;
-            r.check(false, "export by name and by ordinal",
-                    name + " is not ordinal " + std::to_string(i + 1));
+            check(false, "export by name and by ordinal",
+                  name + " is not ordinal " + std::to_string(i + 1));
         }
     }
-    r.check(allBound, "all twelve names bind, each at its ordinal 1-12");
+    check(allBound, "all twelve names bind, each at its ordinal 1-12");
     const std::string lookup = exported("GetIOBaseByCardNo", 12);
-    r.check(lib.byOrdinal(5) != nullptr && lib.byOrdinal(5) == lib.byName(lookup),
-            lookup + " binds by name and by ordinal 5");
-    r.check(lib.byOrdinal(13) == nullptr, "no ordinal 13");
+    check(lib.byOrdinal(5) != nullptr && lib.byOrdinal(5) == lib.byName(lookup),
+          lookup + " binds by name and by ordinal 5");
+    check(lib.byOrdinal(13) == nullptr, "no ordinal 13");
     // The other platform's form of a name, and the load entry, are not exported.
     for (const std::string& other :
          {exported("GetIOBaseByCardNo", 12, !kDecorated), std::string("GetIOBaseByCardNo@12"),
           std::string("DllMain"), std::string("DllMain@12"), std::string("_DllMain@12")}) {
-        r.check(lib.byName(other) == nullptr, "no export named " + other);
+        check(lib.byName(other) == nullptr, "no export named " + other);
     }
 }
 
@@ -196,7 +179,7 @@ std::vector<double> pausesTraced(const fs::path& trace, std::uintmax_t from) {
 // One pause per EEPROM read, each at least a millisecond: a scan of the three cards
 // shows exactly three gaps, all of 1 ms or more. A gap of the machine's own (a busy
 // host) could add one, so the scan gets three tries; a short pause fails all of them.
-void checkPauses(const Slotscan& lib, const fs::path& trace, Results& r) {
+void checkPauses(const Slotscan& lib, const fs::path& trace) {
     std::string seen;
     bool ok = false;
     for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
@@ -218,70 +201,69 @@ void checkPauses(const Slotscan& lib, const fs::path& trace, Results& r) {
         }
         ok = count == 3 && pauses.size() == 3 && allLongEnough;
     }
-    r.check(ok, "a three-card scan takes three pauses of at least 1 ms", seen);
+    check(ok, "a three-card scan takes three pauses of at least 1 ms", seen);
     std::printf("      %s\n", seen.c_str());
 }
 
-void checkFixedInformation(const Slotscan& lib, const fs::path& trace, Results& r) {
+void checkFixedInformation(const Slotscan& lib, const fs::path& trace) {
     char buffer[16];
     std::memset(buffer, '#', sizeof buffer);
     const int32_t copied = lib.pciCardName(buffer);
     bool untouched = true;
     for (size_t i = PCI_CARD_NAME_SIZE; i < sizeof buffer; ++i) untouched &= buffer[i] == '#';
-    r.check(copied == 7 && std::memcmp(buffer, "PCIQVN", 7) == 0 && untouched,
-            "PCICardName writes \"PCIQVN\" and its NUL, 7 bytes, nothing beyond",
-            "returned " + std::to_string(copied));
+    check(copied == 7 && std::memcmp(buffer, "PCIQVN", 7) == 0 && untouched,
+          "PCICardName writes \"PCIQVN\" and its NUL, 7 bytes, nothing beyond",
+          "returned " + std::to_string(copied));
 
     uint16_t vendor = 1, device = 1, subsystem = 1, subsystemVendor = 1;
     lib.returnPCIID(&vendor, &device, &subsystem, &subsystemVendor);
-    r.check(vendor == 0x10B5 && device == 0x9050 && subsystem == 0 && subsystemVendor == 0,
-            "ReturnPCIID gives vendor 0x10B5, device 0x9050, 0, 0 in that order",
-            hex(vendor) + " " + hex(device) + " " + hex(subsystem) + " " + hex(subsystemVendor));
+    check(vendor == 0x10B5 && device == 0x9050 && subsystem == 0 && subsystemVendor == 0,
+          "ReturnPCIID gives vendor 0x10B5, device 0x9050, 0, 0 in that order",
+          hex(vendor) + " " + hex(device) + " " + hex(subsystem) + " " + hex(subsystemVendor));
 
     // The simulated PC starts (and opens the trace) at the first port access only.
-    r.check(!fs::exists(trace) || fs::file_size(trace) == 0,
-            "loading, PCICardName and ReturnPCIID touch no port");
+    check(!fs::exists(trace) || fs::file_size(trace) == 0,
+          "loading, PCICardName and ReturnPCIID touch no port");
 }
 
-void checkLookups(const Slotscan& lib, Results& r) {
+void checkLookups(const Slotscan& lib) {
     const auto numbers = cardNumbers(lib);
-    r.check(numbers == std::vector<int16_t>{1, 2, 3},
-            "FindPCICard lists cards 1, 2, 3 in scan order",
-            listed(numbers) + "; " + portvexStatus());
+    check(numbers == std::vector<int16_t>{1, 2, 3}, "FindPCICard lists cards 1, 2, 3 in scan order",
+          listed(numbers) + "; " + portvexStatus());
 
     uint16_t base = 0, irq = 0;
     int32_t found = lib.getIOBaseByCardNo(1, &base, &irq);
-    r.check(found == 1 && base == 0x300 && irq == 5, "GetIOBaseByCardNo(1) gives 0x300, IRQ 5",
-            std::to_string(found) + " " + hex(base) + " " + std::to_string(irq));
+    check(found == 1 && base == 0x300 && irq == 5, "GetIOBaseByCardNo(1) gives 0x300, IRQ 5",
+          std::to_string(found) + " " + hex(base) + " " + std::to_string(irq));
 
     const PCIID defaults = {0x9050, 0x10B5, 0, 0};
     uint16_t base0 = 0, irq0 = 0;
     found = lib.getIOBaseByCardNo0(&defaults, 1, &base0, &irq0);
-    r.check(found == 1 && base0 == base && irq0 == irq,
-            "GetIOBaseByCardNo_0 with the default filter agrees with GetIOBaseByCardNo");
+    check(found == 1 && base0 == base && irq0 == irq,
+          "GetIOBaseByCardNo_0 with the default filter agrees with GetIOBaseByCardNo");
 
     // A card number counts by its low 16 bits.
     base0 = irq0 = 0;
     found = lib.getIOBaseByCardNo(0x10001, &base0, &irq0);
-    r.check(found == 1 && base0 == 0x300 && irq0 == 5, "card number 0x10001 is card 1");
+    check(found == 1 && base0 == 0x300 && irq0 == 5, "card number 0x10001 is card 1");
 
     uint16_t keptBase = 0xBEEF, keptIrq = 0xBEEF;
     found = lib.getIOBaseByCardNo(4, &keptBase, &keptIrq);
-    r.check(found == 0 && keptBase == 0xBEEF && keptIrq == 0xBEEF,
-            "no card 4: result 0, outputs untouched");
+    check(found == 0 && keptBase == 0xBEEF && keptIrq == 0xBEEF,
+          "no card 4: result 0, outputs untouched");
 
     base = irq = 0;
     found = lib.getIOBaseByOrder(0, &base, &irq);
-    r.check(found == 1 && base == 0x300 && irq == 5, "GetIOBaseByOrder(0) is card 1");
+    check(found == 1 && base == 0x300 && irq == 5, "GetIOBaseByOrder(0) is card 1");
     keptBase = keptIrq = 0xBEEF;
     found = lib.getIOBaseByOrder(3, &keptBase, &keptIrq);
-    r.check(found == 0 && keptBase == 0xBEEF && keptIrq == 0xBEEF,
-            "GetIOBaseByOrder past the last card gives 0, outputs untouched");
+    check(found == 0 && keptBase == 0xBEEF && keptIrq == 0xBEEF,
+          "GetIOBaseByOrder past the last card gives 0, outputs untouched");
 
     const PCIID otherMaker = {0x9050, 0x1234, 0, 0};
     std::array<int16_t, MAX_CARDS> none{};
-    r.check(lib.findPCICard0(&otherMaker, none.data()) == 0,
-            "FindPCICard_0 with another vendor finds no card");
+    check(lib.findPCICard0(&otherMaker, none.data()) == 0,
+          "FindPCICard_0 with another vendor finds no card");
 }
 
 // The word of the card number (byte address 0x70) of one slot in the saved image.
@@ -296,30 +278,30 @@ int cardNoInImage(const fs::path& image, const std::string& slot) {
     }
 }
 
-void checkRenumbering(const Slotscan& lib, const fs::path& work, Results& r) {
-    r.check(lib.changeCardNo(1, 7) == 1, "ChangeCardNo(1, 7) succeeds");
+void checkRenumbering(const Slotscan& lib, const fs::path& work) {
+    check(lib.changeCardNo(1, 7) == 1, "ChangeCardNo(1, 7) succeeds");
     uint16_t base = 0, irq = 0;
     int32_t found = lib.getIOBaseByCardNo(7, &base, &irq);
-    r.check(found == 1 && base == 0x300 && irq == 5, "card 7 is the card that was card 1",
-            std::to_string(found) + " " + hex(base) + " " + std::to_string(irq));
+    check(found == 1 && base == 0x300 && irq == 5, "card 7 is the card that was card 1",
+          std::to_string(found) + " " + hex(base) + " " + std::to_string(irq));
     uint16_t keptBase = 0xBEEF, keptIrq = 0xBEEF;
-    r.check(lib.getIOBaseByCardNo(1, &keptBase, &keptIrq) == 0 && keptBase == 0xBEEF,
-            "no card 1 any more");
-    r.check(lib.changeCardNo(1, 8) == 0, "ChangeCardNo of a missing number fails");
+    check(lib.getIOBaseByCardNo(1, &keptBase, &keptIrq) == 0 && keptBase == 0xBEEF,
+          "no card 1 any more");
+    check(lib.changeCardNo(1, 8) == 0, "ChangeCardNo of a missing number fails");
 
-    r.check(lib.setCardNoByOrder(2, -2) == 1, "SetCardNoByOrder(2, -2) succeeds");
-    r.check(lib.setCardNoByOrder(3, 5) == 0, "SetCardNoByOrder past the last card fails");
+    check(lib.setCardNoByOrder(2, -2) == 1, "SetCardNoByOrder(2, -2) succeeds");
+    check(lib.setCardNoByOrder(3, 5) == 0, "SetCardNoByOrder past the last card fails");
     const auto numbers = cardNumbers(lib);
-    r.check(numbers == std::vector<int16_t>{7, 2, -2},
-            "FindPCICard lists 7, 2, -2 after renumbering", listed(numbers));
+    check(numbers == std::vector<int16_t>{7, 2, -2}, "FindPCICard lists 7, 2, -2 after renumbering",
+          listed(numbers));
 
     // The simulated cards keep their EEPROM in a file beside the rack: the Windows file
     // layer must have replaced it whole, leaving no temporary file behind.
     const fs::path image = work / "rack3.eeprom.json";
-    r.check(cardNoInImage(image, "00:0a.0") == 7 && cardNoInImage(image, "01:04.0") == 0xFFFE,
-            "the EEPROM image holds the new numbers",
-            std::to_string(cardNoInImage(image, "00:0a.0")) + " " +
-                std::to_string(cardNoInImage(image, "01:04.0")));
+    check(cardNoInImage(image, "00:0a.0") == 7 && cardNoInImage(image, "01:04.0") == 0xFFFE,
+          "the EEPROM image holds the new numbers",
+          std::to_string(cardNoInImage(image, "00:0a.0")) + " " +
+              std::to_string(cardNoInImage(image, "01:04.0")));
     std::string strays;
     for (const auto& entry : fs::directory_iterator(work)) {
         const std::string name = entry.path().filename().string();
@@ -328,7 +310,7 @@ void checkRenumbering(const Slotscan& lib, const fs::path& work, Results& r) {
             strays += " " + name;
         }
     }
-    r.check(strays.empty(), "no temporary files left beside the image", strays);
+    check(strays.empty(), "no temporary files left beside the image", strays);
 }
 
 }  // namespace
@@ -349,22 +331,19 @@ int main(int argc, char** argv) {
     _putenv_s("PORTVEX", ("sim:" + rack.string()).c_str());
     _putenv_s("PORTVEX_TRACE", trace.string().c_str());
 
-    Results r;
     Slotscan lib;
     lib.dll = LoadLibraryA("Slotscan.DLL");
-    r.check(lib.dll != nullptr, "LoadLibrary(\"Slotscan.DLL\")",
-            "error " + std::to_string(GetLastError()));
+    check(lib.dll != nullptr, "LoadLibrary(\"Slotscan.DLL\")",
+          "error " + std::to_string(GetLastError()));
     if (lib.dll == nullptr || !lib.bind()) {
-        r.check(false, "bind the operations by their decorated names");
-        r.summary();
-        return 1;
+        check(false, "bind the operations by their decorated names");
+        return wine_check::summary();
     }
-    checkExportTable(lib, r);
-    checkFixedInformation(lib, trace, r);
-    checkPauses(lib, trace, r);
-    checkLookups(lib, r);
-    checkRenumbering(lib, work, r);
-    r.check(FreeLibrary(lib.dll) != 0, "FreeLibrary");
-    r.summary();
-    return r.failed() == 0 ? 0 : 1;
+    checkExportTable(lib);
+    checkFixedInformation(lib, trace);
+    checkPauses(lib, trace);
+    checkLookups(lib);
+    checkRenumbering(lib, work);
+    check(FreeLibrary(lib.dll) != 0, "FreeLibrary");
+    return wine_check::summary();
 }

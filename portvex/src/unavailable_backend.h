@@ -1,14 +1,18 @@
+// The backend that reaches nothing: reads give 0xFFFFFFFF (what an empty bus returns),
+// writes are lost, and the status says why. In a header, as every target needs it.
+#pragma once
+
+#include "advice.h"
 #include "backend.h"
 
 namespace portvex {
-namespace {
 
 class UnavailableBackend final : public Backend {
   public:
     UnavailableBackend(std::string name, std::string why)
         : name_(std::move(name)), status_(std::move(why)) {}
 
-    uint32_t read(uint32_t) override { return 0xFFFFFFFF; }
+    uint32_t read(uint32_t) override { return advice::kAllOnes; }
     void write(uint32_t, uint32_t) override {}
     const char* name() const override { return name_.c_str(); }
     bool ready() const override { return false; }
@@ -19,9 +23,7 @@ class UnavailableBackend final : public Backend {
     std::string status_;
 };
 
-}  // namespace
-
-std::unique_ptr<Backend> makeUnavailableBackend(std::string name, std::string why) {
+inline std::unique_ptr<Backend> makeUnavailableBackend(std::string name, std::string why) {
     return std::make_unique<UnavailableBackend>(std::move(name), std::move(why));
 }
 

@@ -12,16 +12,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
+#include "check.h"
 
-int passed = 0, failed = 0;
-
-void check(bool ok, const std::string& what) {
-    std::printf("%s: %s\n", ok ? "ok" : "FAIL", what.c_str());
-    ++(ok ? passed : failed);
-}
-
-}  // namespace
+using wine_check::check;
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
@@ -53,6 +46,5 @@ int main(int argc, char** argv) {
     check(lines.find("W 0304 <- a5a5a5a5 00:0a.0 DOUT\n") != std::string::npos &&
               lines.find("R 0308 -> a5a5a5a5 00:0a.0 DIN\n") != std::string::npos,
           "the trace names the slot and the registers");
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    return wine_check::summary();
 }

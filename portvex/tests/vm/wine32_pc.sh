@@ -68,7 +68,13 @@ start() {
     stop_pc
   fi
   rm -f "$dir/state" "$dir/qemu.pid"
-  if [ -e "$probe" ] && "$probe" --version >/dev/null 2>&1; then
+  if [ ! -e "$probe" ]; then
+    # The emulated PC runs this machine's Wine: without wine32 it has nothing to run.
+    echo "failed" >"$dir/state"
+    echo "FAIL: $probe not found: install 32-bit Wine with scripts/setup-win32.sh"
+    exit 1
+  fi
+  if "$probe" --version >/dev/null 2>&1; then
     echo "native" >"$dir/state"
     echo "WINE32: this machine runs 32-bit programs ($probe --version): the 32-bit tests run" \
       "natively; no emulated PC is booted."
@@ -154,7 +160,7 @@ run() {
   case "$state" in
     skipped:*)
       echo "SKIPPED: this machine cannot execute 32-bit x86 programs, and the emulated PC that" \
-        "would run them cannot run here: ${state#skipped: }"
+        "would run them cannot run here: ${state#skipped: } The 64-bit Windows tests cover the same code."
       exit 77 ;;
     failed)
       echo "FAILED: the emulated PC for the 32-bit tests did not start (see the test that starts it," \

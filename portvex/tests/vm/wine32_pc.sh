@@ -230,7 +230,10 @@ stop() {
   stop_pc
   [ -e "$dir/spool/session.log" ] && cat "$dir/spool/session.log"
   rm -f "$dir/state"
-  echo "WINE32: emulated PC: $state; shut down."
+  case "$state" in
+    running | failed) echo "WINE32: the emulated PC is shut down." ;;
+    *) echo "WINE32: no emulated PC to shut down ($state)." ;;
+  esac
 }
 
 [ $# -ge 1 ] || usage

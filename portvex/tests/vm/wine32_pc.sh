@@ -236,12 +236,17 @@ stop() {
   esac
 }
 
-[ $# -ge 1 ] || usage
-command=$1
-shift
-case "$command" in
-  start) start "$@" ;;
-  run) run "$@" ;;
-  stop) stop "$@" ;;
-  *) usage ;;
-esac
+# The whole command line is read before anything runs, and the exit follows on the same
+# line: a change to this file while a test runs cannot feed the shell the rest of it.
+main() {
+  [ $# -ge 1 ] || usage
+  command=$1
+  shift
+  case "$command" in
+    start) start "$@" ;;
+    run) run "$@" ;;
+    stop) stop "$@" ;;
+    *) usage ;;
+  esac
+}
+main "$@"; exit $?

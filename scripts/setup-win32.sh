@@ -3,15 +3,16 @@
 # Debian 12, if any of it is missing: the MinGW-w64 cross compilers, the header-only
 # libraries the simulated PC uses, 64-bit Wine (wine64), which runs on every x86-64
 # machine, and 32-bit Wine (wine32, from the i386 architecture), which runs only where the
-# kernel executes 32-bit programs; elsewhere the 32-bit test reports itself skipped; and
-# for Cardpeek.exe's tests icoutils (its resources) and xvfb with xauth (its window).
+# kernel executes 32-bit programs; elsewhere the 32-bit tests run in an emulated PC
+# (qemu-system-x86, busybox-static and cpio, and Debian's kernel downloaded by the tests);
+# and for Cardpeek.exe's tests icoutils (its resources) and xvfb with xauth (its window).
 # Runs apt-get as root, through sudo when started by another user.
 set -eu
 
 packages="cmake make
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   libtomlplusplus-dev nlohmann-json3-dev libfmt-dev libcli11-dev wine wine64 wine32:i386
-  icoutils xvfb xauth"
+  icoutils xvfb xauth qemu-system-x86 busybox-static cpio"
 
 if [ "$(id -u)" -eq 0 ]; then as_root=""; else as_root="sudo"; fi
 

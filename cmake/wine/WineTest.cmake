@@ -8,8 +8,9 @@
 # loader as its first argument. Every test gets the build's own Wine prefix (made once by
 # the test <win32|win64>_wine_prefix), quiet Wine, the timeout, and 77 as the status that
 # means skipped. In the 32-bit build each test goes through cmake/wine/when_32bit_runs.sh,
-# which runs it where the machine executes 32-bit x86 programs and reports it skipped
-# elsewhere (usage there: PROBE COMMAND [ARGUMENT...]). SLOTSCAN_WINDOWS names the build (win32 or win64) for
+# which runs it where the machine executes 32-bit x86 programs, elsewhere in the one
+# emulated PC the fixture win32_emulated_pc boots, and reports it skipped only when neither
+# can run (usage there: PROBE COMMAND [ARGUMENT...]). SLOTSCAN_WINDOWS names the build (win32 or win64) for
 # tests that need no Wine.
 #
 # Windows test programs report through cmake/wine/check.h (target wine_check).
@@ -47,6 +48,13 @@ if(SLOTSCAN_BUILD_TESTS)
     TIMEOUT ${SLOTSCAN_WINE_TEST_TIMEOUT})
 endif()
 
+# In the 32-bit build, where this machine runs no 32-bit programs, one emulated PC runs
+# every Wine test instead (portvex/tests/vm/Wine32EmulatedPc.cmake).
+if(SLOTSCAN_BUILD_TESTS AND SLOTSCAN_WINDOWS STREQUAL win32)
+  include(${PROJECT_SOURCE_DIR}/portvex/tests/vm/Wine32EmulatedPc.cmake)
+  add_wine32_emulated_pc(PROBE ${SLOTSCAN_X86_32_PROBE} ENVIRONMENT "${_wine_environment}")
+endif()
+
 function(add_wine_test)
   cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME" "COMMAND")
   if(NOT arg_NAME OR NOT arg_COMMAND)
@@ -70,4 +78,7 @@ function(add_wine_test)
     FIXTURES_REQUIRED wine_prefix
     SKIP_RETURN_CODE 77
     TIMEOUT ${SLOTSCAN_WINE_TEST_TIMEOUT})
+  if(SLOTSCAN_WINDOWS STREQUAL win32)
+    wine32_in_emulated_pc(${name})
+  endif()
 endfunction()

@@ -1,8 +1,11 @@
 #!/bin/sh
-# Runs a test that needs the machine to execute 32-bit x86 programs, or reports it skipped.
+# Runs a test that needs the machine to execute 32-bit x86 programs: here, or in an emulated
+# PC, or reports it skipped.
 # Some x86-64 kernels are built without 32-bit support: there the 32-bit Wine loader (any
 # 32-bit program) fails with "Exec format error". The probe is such a program, run with
-# --version; when it cannot start, the test is skipped with the reason on one line.
+# --version. When it cannot start and SLOTSCAN_WINE32_PC names the emulated PC's runner
+# (portvex/tests/vm/wine32_pc.sh), the command runs there; otherwise the test is skipped
+# with the reason on one line. The first line of output says which way the test ran.
 # usage: when_32bit_runs.sh PROBE COMMAND [ARGUMENT...]
 set -u
 probe=$1
@@ -12,9 +15,11 @@ if [ ! -e "$probe" ]; then
   exit 1
 fi
 if ! why=$("$probe" --version 2>&1 >/dev/null); then
+  [ -n "${SLOTSCAN_WINE32_PC:-}" ] && exec sh "$SLOTSCAN_WINE32_PC" run "$@"
   # 77: the test's SKIP_RETURN_CODE.
   echo "SKIPPED: this machine cannot execute 32-bit x86 programs ($probe --version:" \
     "$(echo "$why" | head -n 1)); the 64-bit Windows tests cover the same code"
   exit 77
 fi
+echo "WINE32: ran natively (this machine executes 32-bit x86 programs)"
 exec "$@"

@@ -45,34 +45,9 @@ for f in /usr/share/seabios/bios-256k.bin; do
 done
 
 # --- Kernel ----------------------------------------------------------------------------
-mkdir -p "$cache" "$work"
-kernel=""
-package=$(apt-cache depends linux-image-amd64 2>/dev/null |
-          awk '/Depends: linux-image-[0-9]/ { print $2; exit }') || true
-if [ -n "$package" ] && [ -s "$cache/$package.vmlinuz" ]; then
-  kernel="$cache/$package.vmlinuz"
-elif [ -n "$package" ]; then
-  echo "Downloading $package (Debian's kernel; not installed on this machine)..."
-  download="$cache/download"
-  rm -rf "$download" && mkdir -p "$download"
-  if (cd "$download" && apt-get download -q "$package" >"$download/apt.log" 2>&1); then
-    deb=$(ls "$download"/*.deb | head -n 1)
-    (cd "$download" && dpkg-deb --fsys-tarfile "$deb" | tar -x --wildcards './boot/vmlinuz-*')
-    mv "$download"/boot/vmlinuz-* "$cache/$package.vmlinuz"
-    rm -rf "$download"
-    kernel="$cache/$package.vmlinuz"
-  else
-    echo "apt-get download $package failed:"
-    sed 's/^/  /' "$download/apt.log"
-  fi
-fi
-if [ -z "$kernel" ]; then
-  # Offline: any kernel fetched before will do.
-  kernel=$(ls -t "$cache"/*.vmlinuz 2>/dev/null | head -n 1) || true
-  [ -n "$kernel" ] ||
-    skip "the kernel package linux-image-amd64 cannot be downloaded (run apt-get update; is a Debian mirror reachable?)."
-  echo "Using the kernel downloaded before: $kernel"
-fi
+mkdir -p "$work"
+. "$here/debian_kernel.sh"
+debian_kernel "$cache"
 
 # --- Initramfs -------------------------------------------------------------------------
 root="$work/initramfs"

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 #include "AppIdentity.h"
 
 #include <QApplication>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Cardpeek's name, version and icon, as the desktop and the window system see them.
 #pragma once
 

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The texts of Cardpeek's boxes: reading a card number typed by the user and writing
 // what the library reports. Plain C++ on UTF-8 text, shared by the Qt window and the
 // Win32 window.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The window FrmPciRead as designed: its texts, its controls' places in twips, its fonts
 // and colours. Plain C++ (texts in UTF-8), shared by the Qt window and the Win32 window.
 #pragma once

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Cardpeek's only window: type a card number, press Read, see the card's I/O base
 // and IRQ as the Slotscan library reports them.
 #pragma once

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The binding to the Slotscan library's GetIOBaseByCardNo, made at run time by the
 // library's file name so that Cardpeek starts even where the library is missing.
 #pragma once

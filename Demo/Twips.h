@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Positions and sizes in twips (1440 to the inch), turned into pixels at a given
 // logical DPI: 15 twips to the pixel at 96 DPI.
 #pragma once

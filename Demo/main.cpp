@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Cardpeek: look a PCI 9050 card up by its card number and show its I/O base and IRQ.
 #include <QApplication>
 

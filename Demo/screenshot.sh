@@ -1,4 +1,9 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Starts Cardpeek under a private X server on a copy of the bundled three-card rack,
 # reads card 1 and saves the window to docs/cardpeek.png.
 #

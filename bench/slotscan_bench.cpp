@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Cost of the library's operations on simulated racks of 0, 1, 9 and 10 cards among 20
 // other devices, and the raw speed of the simulated PC.
 //

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Times lookups through Slotscan.dll and the simulated Portvex.dll beside it, as a Windows
 // program sees them: the median, fastest and slowest of RUNS calls of GetIOBaseByCardNo
 // for the last card in the table, so that every call reads every card's number.

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Export tables of the libraries, written from one list of operations per library.
 #
 # An operation is NAME:BYTES, BYTES being the size of its arguments on 32-bit x86. On

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Install a CMake package (find_package(Slotscan) -> Slotscan::slotscan) and a
 # pkg-config file for the library.
 include(CMakePackageConfigHelpers)

@@ -1,3 +1,9 @@
+/*
+ * SPDX-FileCopyrightText: 2026 The Slotscan authors
+ *
+ * SPDX-License-Identifier: MIT
+ */
+
 /* Lists the cards the library finds, from one scan, then looks one up by its card number.
  *
  *   PORTVEX=sim:examples/racks/rack3.toml ./list_cards 2

@@ -1,4 +1,9 @@
 #!/usr/bin/env python3
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Benchmark: slotscan.find() against the C library's GetIOBaseByCardNo on the bundled
 racks rack3 (3 cards) and rack10 (10 cards, 9 in the table).
 

@@ -9,7 +9,8 @@
 # SPDX lines are left as they are.
 #
 # Files that cannot hold a comment (images, the icon, JSON, debian/changelog,
-# debian/copyright, debian/source/format, the empty py.typed marker) are not touched:
+# debian/copyright, debian/source/format, the empty py.typed marker, the default udev rule
+# that `cardnum rule` prints byte for byte) are not touched:
 # .reuse/dep5 covers them, and a new file of such a kind needs a line there instead. The
 # licence texts (LICENSE, its link python/LICENSE, LICENSES/) need no label.
 set -eu
@@ -28,7 +29,8 @@ copyright_tag="SPDX-File""CopyrightText"
 git ls-files -z | xargs -0 grep -L -e "$licence_tag" -- 2>/dev/null |
   grep -v -x -e LICENSE -e '.*/LICENSE' -e 'LICENSES/.*' -e '\.reuse/dep5' \
     -e '.*\.png' -e '.*\.ico' -e '.*\.json' -e 'python/slotscan/py\.typed' \
-    -e 'debian/changelog' -e 'debian/copyright' -e 'debian/source/format' >"$work/all" || true
+    -e 'debian/changelog' -e 'debian/copyright' -e 'debian/source/format' \
+    -e 'packaging/60-portvex.rules' >"$work/all" || true
 
 # Sorts the files into one list per comment style; reuse is slow to start, so each list
 # is labelled by one call.

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Fails when any C or C++ file differs from what clang-format makes of it with the
 # repository's .clang-format, and names the files. clang-format comes with
 # scripts/setup-debian.sh.

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Sets up and builds what the main job runs (the two libraries, the simulated PC's module
 # and cardnum; not the test suite, Cardpeek or the benchmarks: scripts/test.sh builds
 # those), then lists the cards of the bundled three-card simulated rack and looks card 2

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Builds the Debian packages once (debian/), checks them with lintian, installs them with
 # apt-get, tries each from the installed system (cardnum on an installed example rack,
 # pkg-config, a CMake consumer, the Python package, the fleet view's metrics with promtool

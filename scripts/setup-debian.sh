@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Installs the Debian 12 packages the build and the tests need, if any are missing.
 # Runs apt-get as root, through sudo when started by another user.
 set -eu

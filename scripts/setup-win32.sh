@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Installs what the Windows builds (presets win32 and win64) and their tests need on
 # Debian 12, if any of it is missing: the MinGW-w64 cross compilers, the header-only
 # libraries the simulated PC uses, 64-bit Wine (wine64), which runs on every x86-64

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Answers the message boxes that Cardpeek shows, so a test never blocks on one,
 // and keeps their texts.
 #pragma once

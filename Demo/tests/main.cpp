@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Runs Cardpeek's tests on a copy of the test rack in a temporary folder. PORTVEX
 // is set before anything could load the library, so no test reaches real ports.
 #include <QApplication>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The test classes of Cardpeek's suite, run one after the other by main.cpp.
 #pragma once
 

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Reading card numbers typed by the user and writing what the library reports.
 #include <QTest>
 

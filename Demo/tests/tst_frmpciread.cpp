@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The window as the user sees it and works it, on the simulated PC of racks/cards.toml:
 //   card 1      I/O base 0x300   IRQ 5
 //   card 0xFFFF I/O base 0x310   IRQ 10   (typed as -1)

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Cardpeek.exe: the window FrmPciRead as a native Win32 program. Type a card number,
 // press Read, see the card's I/O base and IRQ as Slotscan.DLL reports them.
 #include <windows.h>

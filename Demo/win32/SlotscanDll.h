@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Cardpeek.exe's binding to Slotscan.DLL's GetIOBaseByCardNo (the Qt window's is
 // Demo/ModuleSlotscanDef.h), made at the first Read by the library's file name, so that
 // Cardpeek.exe starts even where the library is missing.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // UTF-8, the text of the shared window code, to and from the UTF-16 of the Win32 API.
 #pragma once
 

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Remakes cardpeek.ico, the icon group of Cardpeek.exe, from the window's PNG icons: 32x32
 # in two colours, 32x32 in 16 colours and 16x16 in 16 colours, each with its mask.
 # Needs imagemagick and icoutils. usage: Demo/win32/make_icon.sh

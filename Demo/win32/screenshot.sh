@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Saves docs/cardpeek-wine.png: Cardpeek.exe under 64-bit Wine on a private X server, on a
 # copy of examples/racks/rack3.toml, after reading card 1. Needs xvfb, xauth, xdotool and
 # imagemagick. usage: Demo/win32/screenshot.sh [BUILD_DIR]   (default build/win64)

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Cross-build for 32-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-i686).
 # The posix-thread variant gives the C++ library std::mutex and std::thread; everything it
 # needs from the GCC runtime is linked statically (see slotscan/CMakeLists.txt).

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # toml++, nlohmann/json, fmt and CLI11 for the Windows build, from Debian's Linux packages used as
 # header-only libraries. Only their own folders go on the include path (through links in
 # the build folder), never the host's /usr/include, whose C headers are Linux ones.

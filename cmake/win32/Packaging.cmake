@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # One zip per architecture (cpack -G ZIP in the build folder): the licence, Slotscan.dll with its import
 # library and slotscan.h, the simulated Portvex.dll with a sample rack, Cardpeek.exe and
 # cardnum.exe, and docs/windows.md with the pictures it shows.

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # The one Wine test harness of the Windows build (presets win32 and win64), included once
 # by the top-level CMakeLists.txt:
 #

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The checks of a Windows test program run under Wine, where no test framework is at hand:
 // one line per check ("ok: ..." or "FAIL: ...: detail"), then "N passed, M failed", the
 // line ctest's log is read by. A program with no check at all fails.

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Runs a test that needs the machine to execute 32-bit x86 programs: here, or in an emulated
 # PC, or reports it skipped.
 # Some x86-64 kernels are built without 32-bit support: there the 32-bit Wine loader (any

@@ -1,4 +1,9 @@
 #!/usr/bin/env python3
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """A card model in Python: the DIO-32 of dio32.toml with a broken input, run under the
 self-test.
 

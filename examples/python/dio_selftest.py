@@ -1,4 +1,9 @@
 #!/usr/bin/env python3
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Self-test of a 32-channel digital I/O card with its test plug fitted.
 
     PORTVEX=sim:dio32.toml python3 dio_selftest.py [NUMBER]

@@ -1,4 +1,9 @@
 #!/usr/bin/env python3
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """List the cards, find one by its number and read a 32-bit register at its I/O base.
 
     PORTVEX=sim:rack3.toml python3 find_card.py [NUMBER [OFFSET]]

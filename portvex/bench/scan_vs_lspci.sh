@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Whole-process time of `cardnum list` through the sysfs backend beside `lspci -n`, which
 # reads the same kernel files: the median of RUNS runs of each, and their ratio.
 #

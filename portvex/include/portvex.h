@@ -1,4 +1,10 @@
 /*
+ * SPDX-FileCopyrightText: 2026 The Slotscan authors
+ *
+ * SPDX-License-Identifier: MIT
+ */
+
+/*
  * portvex.h - 32-bit I/O port access.
  *
  * inportdw and outportdw perform exactly one 32-bit access at the given port, at the

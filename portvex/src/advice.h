@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // What the backends tell a user, written once: how ports read when they are out of reach,
 // the consequence of kernel lockdown, and why an I/O range was refused and what to do.
 // It speaks of devices, I/O ranges and the portvex group; the Portvex README has the rule.

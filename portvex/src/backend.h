@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // A way to reach I/O ports. One backend serves the whole process; it is chosen from the
 // environment at the first port access (select.cpp holds the list of backends).
 #pragma once

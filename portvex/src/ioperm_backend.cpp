@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Real hardware through the processor's 32-bit in/out instructions. Port permission
 // belongs to a thread, so each thread is granted the ports it uses, with ioperm() (never
 // iopl(), which opens every port, and never /dev/port, which splits a dword into four

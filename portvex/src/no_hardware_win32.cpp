@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Windows: the simulated PC built in, and no port instructions. Real port access on
 // Windows goes through a kernel driver, which comes with the Portvex.dll installed beside
 // the hardware, so PORTVEX=ioperm leads to a backend that touches no port; the sysfs

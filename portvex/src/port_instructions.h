@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The processor's port instructions and the per-thread permission that guards them, as
 // the ioperm backend uses them; its tests put stand-ins in their place.
 #pragma once

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The backends PORTVEX can name: the one list. The READMEs and the tools' manuals point here.
 #include <cstdlib>
 #include <string_view>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // PORTVEX=sim: on Linux: the simulated PC, with its rack parser and image files, lives in
 // a module of its own in a private folder beside libportvex.so.1, loaded at the first port
 // access of a process that asks for it. The build names the module and its folder

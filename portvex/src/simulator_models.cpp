@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Card models in code for the simulated PC module: the functions portvex/simulated.h finds.
 #include <portvex/simulated.h>
 #include <simpc/machine.h>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The entry of the simulated PC module (portvex-sim.so), which libportvex loads when
 // PORTVEX=sim: names a rack file.
 #include "backend.h"

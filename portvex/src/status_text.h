@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // A status text that may change while the process runs, while every text handed out
 // stays valid for the life of the process (callers keep the pointer portvex_status gave).
 #pragma once

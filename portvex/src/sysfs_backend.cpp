@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Real hardware through the kernel's PCI files. The kernel performs every access under
 // its own locks, so a scan cannot disturb the kernel's use of 0xCF8/0xCFC, and reading
 // configuration space needs no root.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Reading the kernel's PCI files under /sys: device folder names, the `resource` table of
 // a device, the lockdown state, and the few file operations the backend makes. Those are
 // POSIX calls on Linux (sysfs_files_posix.cpp) and Win32 calls in the Windows Portvex.dll

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The file operations of the sysfs backend on Linux: POSIX calls.
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The file operations of the sysfs backend in the Windows Portvex.dll. Under Wine, drive
 // Z: is the Linux root, so the kernel's PCI files open with the Win32 file API, and a
 // ReadFile or WriteFile at an OVERLAPPED offset is one pread or pwrite of the same size:

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // portvex::useMachine, for tests and benchmarks that build a simulated machine in code.
 // Linked into them (with the simulated PC), never into libportvex itself.
 #include <portvex/testing.h>

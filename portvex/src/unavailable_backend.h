@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The backend that reaches nothing: reads give 0xFFFFFFFF (what an empty bus returns),
 // writes are lost, and the status says why. In a header, as every target needs it.
 #pragma once

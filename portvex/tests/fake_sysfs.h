@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // A stand-in for the kernel's /sys in a folder: device folders with plain `config`,
 // `resource` and `resourceN` files, and the lockdown file. The backends read and write these
 // files as they would the kernel's, so no test reaches the machine. The same code writes

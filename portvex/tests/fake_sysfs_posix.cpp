@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The parts of the stand-in /sys that only POSIX tests use: a private temporary folder,
 // and children that run as an ordinary user.
 #include <grp.h>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The ioperm backend with stand-in port instructions: which ports are granted to which
 // thread, and what a refusal does. No test here runs a real ioperm, in or out.
 #include <gtest/gtest.h>

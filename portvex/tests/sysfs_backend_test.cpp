@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The sysfs backend against a stand-in /sys: configuration mechanism #1 over `config`
 // files, ports inside I/O BARs over `resourceN` files, and what happens without access.
 #include <gtest/gtest.h>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Parsing the kernel's PCI files: device folder names, `resource` tables, lockdown.
 #include "sysfs_files.h"
 

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The paths only tests set (PORTVEX_SIMULATOR, PORTVEX_SYSFS_ROOT, PORTVEX_PROC_ROOT) may
 // name anything: a FIFO, a folder or a huge sparse file in place of a kernel file or of the
 // simulated PC module is told in the status at once, without hanging or running out of

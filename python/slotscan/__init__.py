@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Find PCI 9050 cards by the card number kept in their EEPROM, from Python.
 
 A thin layer over libslotscan.so.1 and libportvex.so.1 (through ctypes). Every call into

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Loading libslotscan.so.1 and libportvex.so.1, declaring their functions, and the one
 lock every call into either of them is made under.
 

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Where the Slotscan libraries were installed beside this package.
 
 CMake writes its own copy of this file into the build tree and into the installed package:

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Card models in Python for the simulated PC (PORTVEX=sim:FILE).
 
 A model takes over a card's whole I/O range (BAR4, the base ``Card.read`` and ``Card.write``

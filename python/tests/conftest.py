@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Every test runs on the simulated PC: this process on a copy of racks/lab.toml (the port
 layer picks its machine once per process), other machines in child processes."""
 

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Type-checks the slotscan package, its benchmark and the example scripts that use it:
 # run_mypy.sh PACKAGE_SOURCE EXAMPLES_DIR CACHE_DIR. Exits 77 (skipped) without mypy.
 set -eu

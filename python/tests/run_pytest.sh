@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Runs one file of the Python package's tests with pytest: run_pytest.sh PYTHON FILE.
 # Exits 77 (skipped) when that interpreter has no pytest (Debian: python3-pytest).
 set -eu

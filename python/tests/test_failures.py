@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """A port layer that cannot reach the machine makes every lookup, listing and renumbering
 raise PortAccessError with the port layer's own reason; never an empty machine."""
 

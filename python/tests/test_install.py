@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """The example script through each way the package reaches scripts: the build tree, an
 install prefix, pip. Needs the build tree, which ctest names."""
 

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Finding the libraries: the environment first, then the installed folder, the system."""
 
 from __future__ import annotations

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Lookups by number and by position, through the library's filter and others."""
 
 from __future__ import annotations

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Choosing the port layer from Python before the first operation, refusing another one
 afterwards, and warning once when PORTVEX changes behind a bound layer."""
 

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """32-bit register access at a card's I/O base, and the port layer's status."""
 
 from __future__ import annotations

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Renumbering by number and by position; cards that do not take the new number."""
 
 from __future__ import annotations

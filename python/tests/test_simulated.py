@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Card models in Python (slotscan.simulated), and the DIO example on the dio32 rack."""
 
 from __future__ import annotations

@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Lookups answered from one scan: scan() gives every card with its slot, and find(), at(),
 cards() and scan() each cost exactly one scan of the buses."""
 

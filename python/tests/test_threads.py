@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Threads sharing the package get only right answers: its lock serialises the calls."""
 
 from __future__ import annotations

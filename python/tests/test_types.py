@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 """Arguments of the wrong type raise TypeError naming the parameter; ids= takes a PCIID
 or the string `cardnum --id` takes, with its grammar and its message."""
 

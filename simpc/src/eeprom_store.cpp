@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 #include "simpc/eeprom_store.h"
 
 #include <files/atomic_file.h>

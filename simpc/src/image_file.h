@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 #pragma once
 
 // File operations the EEPROM store and the rack reader need, with one implementation per

@@ -1,3 +1,9 @@
+/*
+ * SPDX-FileCopyrightText: 2026 The Slotscan authors
+ *
+ * SPDX-License-Identifier: MIT
+ */
+
 /* A card model in C through portvex/simulated.h, as a program would attach one: run with
  * PORTVEX=sim: naming a copy of examples/racks/dio32.toml ("sim" argument), or with another
  * backend ("other" argument), where attaching must fail and say why. */

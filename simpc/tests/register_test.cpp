@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The registers of a card's own I/O range (BAR4), declared in the rack file or given by a
 // model in code.
 #include <chrono>

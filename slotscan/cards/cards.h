@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The bus scan, the card table it fills and the rules that pick a card from it.
 //
 // Every operation rescans PCI buses 0-3 (function 0 only) through configuration

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Microwire access to the 93C46-family serial EEPROM behind a 9050 bridge, by driving the
 // EEPROM pins of the bridge's CNTRL register (local register base + 0x50) one write per
 // pin change.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The PLX PCI 9050 bridge as the library drives it: its IDs (the library's default
 // filter) and its CNTRL register with the EEPROM lines. BAR1 (pci::kBar1Offset) decodes the
 // bridge's local registers, where CNTRL is; BAR4 the card's own I/O range. Constants only.

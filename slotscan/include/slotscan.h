@@ -1,4 +1,10 @@
 /*
+ * SPDX-FileCopyrightText: 2026 The Slotscan authors
+ *
+ * SPDX-License-Identifier: MIT
+ */
+
+/*
  * slotscan.h - find PCI 9050 add-in cards by the card number kept in their EEPROM.
  *
  * Every operation except PCICardName and ReturnPCIID rescans PCI buses 0-3 first,

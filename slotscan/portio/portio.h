@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The library's only ways to the hardware: 32-bit port reads and writes through the port
 // layer, and pauses taken from the operating system.
 #pragma once

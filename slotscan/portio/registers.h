@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Every register the library touches, under the library's namespace, for tools built on
 // its core: PCI configuration (hw/pci_config.h, below the library) and the 9050 bridge
 // (eeprom/plx9050.h). It holds no fact of its own.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The library's exported operations. The plain forms use the built-in filter.
 #include <slotscan.h>
 

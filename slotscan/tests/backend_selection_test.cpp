@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The backend PORTVEX chooses, and cards renumbered by one process seen by the next.
 // Each case runs in a child process, since a process chooses its backend once.
 #include <gtest/gtest.h>

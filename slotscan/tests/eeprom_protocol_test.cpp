@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The Microwire sequences the library drives through a card's CNTRL register.
 #include <eeprom/eeprom.h>
 #include <sys/prctl.h>

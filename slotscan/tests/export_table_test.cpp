@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The operations that report fixed information, and loading the library.
 #include <dlfcn.h>
 #include <slotscan.h>

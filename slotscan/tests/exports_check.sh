@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # The library exports the twelve operations and their extension (the snapshot) and
 # nothing else, has soname libslotscan.so.1 and takes the two port operations from
 # libportvex.so.1.

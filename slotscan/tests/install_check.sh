@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Installs the project into a scratch prefix, then builds the example program against
 # the installed library twice, through the CMake package and through pkg-config, and
 # runs both on a copy of the bundled three-card rack. A third argument gives compiler

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The library through the default backend, against a stand-in /sys named by
 // PORTVEX_SYSFS_ROOT: with PORTVEX unset the scan runs over the kernel's files. Each case
 // runs in a child process, since a process chooses its backend once.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Giving cards new numbers, and reporting a write the EEPROM did not keep.
 #include <slotscan.h>
 

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Scanning buses 0-3 and answering lookups from the card table.
 #include <slotscan.h>
 

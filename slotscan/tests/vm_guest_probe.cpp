@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Runs inside the emulated PC (portvex/tests/vm): checks what Portvex reads against the guest
 // kernel's own PCI files, runs the library's scan, times EEPROM reads, and starts
 // programs as an ordinary user. The backend is the one PORTVEX names, as for any program.

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Runs drive_cardpeek.exe under Wine on a private X server: Cardpeek.exe beside the DLLs,
 # on a copy of the test rack, and a copy of Cardpeek.exe alone in a folder without
 # Slotscan.DLL. Without xvfb-run (Debian: xvfb xauth) the test reports itself skipped.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Drives Cardpeek.exe as a user would, through window messages from another process:
 // finds the window "Form1" and its controls, types card numbers, clicks Read and reads
 // the two result boxes, answers the message box for bad text, and leaves with Exit.

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Cardpeek.exe's resources, read from the file with icoutils: one icon group of three
 # images (32x32 in two colours, 32x32 and 16x16 in 16 colours), and the version record:
 # 1.0.0.0, "1.00", product and internal name Cardpeek, Chinese (PRC) with code page 936.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Writing a file that readers (node_exporter's textfile collector, another process loading
 // an EEPROM image) see whole: the old contents or the new, never part of either.
 #pragma once

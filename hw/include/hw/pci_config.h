@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // PCI configuration mechanism #1 and the fields of the type 0 header that a scan reads:
 // the ports, the address dword, the header offsets and the BAR bits. Facts of the PC, not of
 // any card or layer: the port layer and the library both read them from here. Constants

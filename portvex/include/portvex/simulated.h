@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 /*
  * portvex/simulated.h - card models in code for the simulated PC (PORTVEX=sim:FILE, Linux).
  *

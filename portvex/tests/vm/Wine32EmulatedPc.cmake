@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # The 32-bit Windows tests where this machine runs no 32-bit programs: a ctest fixture
 # boots one emulated PC for all of them (wine32_pc.sh start), which makes the Wine prefix
 # once; the tests' launcher (when_32bit_runs.sh) hands each command to it when the probe

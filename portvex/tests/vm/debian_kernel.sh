@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Sourced by the emulated-PC runners: Debian's own kernel (package linux-image-amd64),
 # downloaded with apt-get (not installed) and kept in a cache folder that every build
 # folder shares.

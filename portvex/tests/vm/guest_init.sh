@@ -1,4 +1,9 @@
 #!/bin/busybox sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # PID 1 of the emulated PC (see run_emulated_pc.sh). Checks both hardware backends
 # against the guest kernel's own PCI files, runs the library and cardnum through each,
 # as root and as ordinary users, and ends with one line the host looks for:

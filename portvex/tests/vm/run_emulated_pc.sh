@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Boots Debian's own kernel in an emulated PC (qemu-system-x86_64, software emulation)
 # with a busybox initramfs that holds our programs, and runs guest_init.sh there: both
 # hardware backends are checked against the guest kernel's PCI files, with writes and

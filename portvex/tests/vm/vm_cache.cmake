@@ -1,3 +1,7 @@
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Where the emulated-PC tests keep Debian's kernel between runs. Build folders made by the
 # presets (build/<preset>) share build/vm-cache, so the kernel is downloaded once for all.
 get_filename_component(_slotscan_binary_parent ${CMAKE_BINARY_DIR} DIRECTORY)

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Runs in the emulated PC, in a chroot of this machine's own root file system (see
 # wine32_guest_init.sh): makes the Wine prefix once, keeps one wineserver running with the
 # Wine session started, then runs the jobs that wine32_pc.sh leaves in the job folder, one

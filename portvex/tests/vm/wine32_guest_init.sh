@@ -1,4 +1,9 @@
 #!/bin/busybox sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # PID 1 of the emulated PC that runs 32-bit Windows tests (see wine32_pc.sh). Loads the
 # 9p, virtio and overlay modules from the kernel's own package, mounts this machine's root
 # file system (shared read-only over virtio-9p) under a tmpfs overlay, mounts the job

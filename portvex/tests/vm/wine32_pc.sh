@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # 32-bit Windows tests where this machine's kernel runs no 32-bit programs: they run in an
 # emulated PC (qemu-system-x86_64, software emulation) booted from Debian's own kernel,
 # which does. This machine's root file system is shared into it read-only over virtio-9p

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The simulated Portvex.dll serves the registers a rack file declares in a card's own I/O
 // range to Windows programs: on a copy of examples/racks/dio32.toml, patterns written to the
 // output register read back through the input register it is looped back to, and the trace

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 #pragma once
 
 // The limits the simulated PC puts on what it reads and on how long it waits. Each is

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // What the library's work costs in port accesses, exactly. The tests add these up and
 // compare them with the simulated PC's counters, so a change to the scan or to the EEPROM
 // protocol shows as a changed count.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Simulated machines built in code for the library tests, and a fixture that routes the
 // process's port accesses to them.
 #pragma once

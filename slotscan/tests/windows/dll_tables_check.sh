@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # The export and import tables of the Windows DLLs, read with objdump -p:
 #  - Slotscan.dll names itself "Slotscan.dll" and exports exactly the twelve operations at
 #    ordinals 1 to 12, in alphabetical order: decorated stdcall names on x86 (_F@12),

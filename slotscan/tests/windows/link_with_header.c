@@ -1,3 +1,9 @@
+/*
+ * SPDX-FileCopyrightText: 2026 The Slotscan authors
+ *
+ * SPDX-License-Identifier: MIT
+ */
+
 /* A C program that links with Slotscan.dll through slotscan.h and its import library
  * instead of binding at run time. It is only built, never run: dll_tables_check.sh reads
  * its import table to see that every prototype reaches the export of the same name. */

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Slotscan.dll as a Windows program uses it: loaded by file name at run time, operations
 // bound by their export names (and by ordinal), run against the simulated PC of the
 // Portvex.dll beside it. Built for 32-bit Windows, where the names are decorated

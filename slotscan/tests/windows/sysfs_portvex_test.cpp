@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Slotscan.dll over the Windows Portvex.dll's sysfs backend under Wine, against a stand-in
 // for the kernel's /sys written by the same code as the Linux tests' (fake_sysfs.h): one
 // 9050 card on bus 1 with BAR1 0xE000, BAR4 0xD000, IRQ 9. PORTVEX is unset and

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The cards as the library sees them: its own scan, its own table and its own rules for
 // picking a card from it.
 #pragma once

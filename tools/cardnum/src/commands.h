@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // cardnum's commands. Each commands_*.cpp defines one and registers it; main() offers
 // every registered command, in the order of their ranks. A command writes its result to
 // `out` (with --json, to `document` instead), its complaints to `err`, and returns the exit

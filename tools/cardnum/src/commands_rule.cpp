@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // cardnum rule: the udev rule that hands every I/O range of cards with given IDs to the
 // group "portvex", with the lines that install and apply it. The packaged rule
 // (60-portvex.rules) is this command's output for the library's own IDs.

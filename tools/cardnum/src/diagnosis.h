@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Why a card is not found: the doctor's findings, worked out from what the library's scan
 // recorded and what the wider scan saw.
 #pragma once

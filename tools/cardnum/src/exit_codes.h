@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // What cardnum's exit status means; the manual page and the README list the same codes.
 #pragma once
 

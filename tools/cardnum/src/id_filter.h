@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The identity of the cards sought, as given with --id DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR].
 #pragma once
 

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // cardnum: list, find and renumber cards by the card number kept in their EEPROM, and
 // explain why a card is not found.
 #include <files/atomic_file.h>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The port layer's status calls (portvex.h), as cardnum reaches them. On Linux cardnum
 // links libportvex and calls them directly. On Windows it works with any Portvex.dll,
 // also one that exports only the two port operations: the status calls are looked up in

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // What cardnum prints for a monitoring system: the Prometheus text exposition format, as
 // node_exporter's textfile collector reads it.
 #pragma once

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // cardnum's own scan, wider than the library's: every bus, every function. It only reads
 // (configuration addresses written to 0xCF8, data read from 0xCFC), and it is used to
 // explain why a card is not found, never to find one.

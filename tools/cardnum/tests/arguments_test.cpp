@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Bad command lines exit with status 2 and a message naming the argument at fault, before
 // any port is touched.
 #include <gtest/gtest.h>

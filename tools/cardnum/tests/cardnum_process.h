@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Runs the cardnum program as a separate process against a simulated rack.
 #pragma once
 

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The doctor names each planted problem once, says what it means and what to do, and is
 // quiet on a healthy rack.
 #include <gtest/gtest.h>

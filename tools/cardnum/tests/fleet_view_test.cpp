@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // The fleet view: `list --format prometheus`, and --output putting it in a file safely.
 #include <fcntl.h>
 #include <gtest/gtest.h>

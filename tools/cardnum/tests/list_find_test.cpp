@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Listing the cards and finding one by its number.
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Usage: promtool_check.sh CARDNUM RACK...
 # Checks `cardnum list --format prometheus --output FILE` with `promtool check metrics`, on a
 # copy of each rack and with no port access at all. Exit status 77 (skipped) without promtool.

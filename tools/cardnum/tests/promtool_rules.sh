@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # Usage: promtool_rules.sh RULES TESTS
 # Checks the fleet view's alert rules with `promtool check rules`, then runs their unit tests
 # (`promtool test rules`). Exit status 77 (skipped) without promtool.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // A hardware backend may learn only at a card's first access that this user cannot reach
 // it (boards that carry their maker's IDs get no access check up front). cardnum must
 // then say so, not pass off what the scan read as card numbers.

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // cardnum rule: the udev rule for cards of given IDs, with the lines that install and
 // apply it, and a grant that covers every I/O range of a matching device.
 #include <gtest/gtest.h>

@@ -1,3 +1,7 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
 // Renumbering: the change is kept by the card and seen by the next process; refusals and
 // writes the card does not keep leave an exit status of 1.
 #include <gtest/gtest.h>

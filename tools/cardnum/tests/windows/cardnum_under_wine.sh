@@ -1,4 +1,9 @@
 #!/bin/sh
+
+# SPDX-FileCopyrightText: 2026 The Slotscan authors
+#
+# SPDX-License-Identifier: MIT
+
 # cardnum.exe under Wine: the same commands and output as on Linux, through the simulated
 # Portvex.dll beside it on a copy of examples/racks/rack3.toml; then, beside a Portvex.dll
 # that exports only the two port operations, it still runs and says the status is unknown.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <set>
@@ -141,7 +142,9 @@ TEST(EepromStore, KilledWriterNeverLeavesATornImage) {
     const EepromWords initial = loadRack(rack)->cardAt(kFirst)->eeprom().words();
     auto image = dir.path() / "r.eeprom.json";
     std::mt19937 random(77);
-    for (int round = 0; round < 20; ++round) {
+    // At least 20 rounds, and on until a save has landed: a slow machine (a sanitizer
+    // build, other jobs) gets longer before each kill while none has, up to 100 rounds.
+    for (int round = 0; round < 100 && (round < 20 || !fs::exists(image)); ++round) {
         pid_t child = spawn([&rack, round] {
             auto m = loadRack(rack);
             for (unsigned i = 0;; ++i) {  // bit 15 marks every value written
@@ -149,7 +152,9 @@ TEST(EepromStore, KilledWriterNeverLeavesATornImage) {
                         static_cast<uint16_t>(0x8000u | (i + 64u * static_cast<unsigned>(round))));
             }
         });
-        std::this_thread::sleep_for(std::chrono::microseconds(5000 + random() % 35000));
+        const unsigned patience =
+            fs::exists(image) ? 0u : static_cast<unsigned>(std::min(round, 20)) * 25000u;
+        std::this_thread::sleep_for(std::chrono::microseconds(5000 + random() % 35000 + patience));
         ::kill(child, SIGKILL);
         ASSERT_TRUE(WIFSIGNALED(waitFor(child))) << "writer died early in round " << round;
         if (!fs::exists(image)) continue;

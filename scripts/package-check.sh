@@ -43,7 +43,9 @@ fail() { echo "package-check: $*" >&2; exit 1; }
 if ours_installed; then fail "Slotscan packages are installed already: purge them first"; fi
 
 step "Build dependencies, lintian, promtool"
-$as_root apt-get update -qq
+# A list that fails to refresh (a mirror in the middle of a sync) does not stop us: an
+# install that then lacks a package fails, and says which.
+$as_root apt-get update -qq || echo "Some package lists could not be refreshed; going on with those at hand."
 $as_root apt-get build-dep -y -qq "$src" >/dev/null
 $as_root apt-get install -y -qq --no-install-recommends dpkg-dev fakeroot lintian \
   cmake g++ pkg-config python3 systemd >/dev/null

@@ -26,7 +26,9 @@ apt-cache show linux-image-amd64 >/dev/null 2>&1 || lists_known=no
 
 if [ "$(id -u)" -eq 0 ]; then as_root=""; else as_root="sudo"; fi
 if [ -n "$missing" ] || [ "$lists_known" = no ]; then
-  $as_root apt-get update -qq
+  # A list that fails to refresh (a mirror in the middle of a sync) does not stop us: an
+  # install that then lacks a package fails, and says which.
+  $as_root apt-get update -qq || echo "Some package lists could not be refreshed; going on with those at hand."
 fi
 if [ -n "$missing" ]; then
   echo "Installing:$missing"

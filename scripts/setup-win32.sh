@@ -33,6 +33,8 @@ done
 [ -z "$missing" ] && exit 0
 
 echo "Installing:$missing"
-$as_root apt-get update -qq
+# A list that fails to refresh (a mirror in the middle of a sync) does not stop us: an
+# install that then lacks a package fails, and says which.
+$as_root apt-get update -qq || echo "Some package lists could not be refreshed; going on with those at hand."
 # shellcheck disable=SC2086
 DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq $missing

@@ -114,6 +114,15 @@ void simulatorSpeed(benchmark::State& state) {
     portvex::useMachine(nullptr);
 }
 
+// The machine's port accesses per second and the time each took, over the timed loop.
+void reportAccessRate(benchmark::State& state, const simpc::Machine& machine) {
+    const auto accesses = static_cast<double>(machine.counters().total());
+    state.counters["accesses_per_s"] = benchmark::Counter(accesses, benchmark::Counter::kIsRate);
+    state.counters["ns_per_access"] =
+        benchmark::Counter(accesses, benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
+                           benchmark::Counter::kIs1000);
+}
+
 // One access to a bridge register: a write and a read of a card's local registers (BAR1),
 // the plain one at 0x00 and CNTRL, through inportdw/outportdw.
 void bridgeRegisterAccess(benchmark::State& state) {
@@ -128,11 +137,7 @@ void bridgeRegisterAccess(benchmark::State& state) {
         const uint32_t cntrl = inportdw(kCntrl);
         outportdw(kCntrl, cntrl & slotscan::kEepromClockLow);
     }
-    state.counters["accesses_per_s"] = benchmark::Counter(
-        static_cast<double>(machine->counters().total()), benchmark::Counter::kIsRate);
-    state.counters["ns_per_access"] = benchmark::Counter(
-        static_cast<double>(machine->counters().total()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
+    reportAccessRate(state, *machine);
     portvex::useMachine(nullptr);
 }
 
@@ -174,11 +179,7 @@ void cardRegisterAccess(benchmark::State& state) {
         benchmark::DoNotOptimize(inportdw(0x310U));
         benchmark::DoNotOptimize(inportdw(0x314U));
     }
-    state.counters["accesses_per_s"] = benchmark::Counter(
-        static_cast<double>(machine->counters().total()), benchmark::Counter::kIsRate);
-    state.counters["ns_per_access"] = benchmark::Counter(
-        static_cast<double>(machine->counters().total()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
+    reportAccessRate(state, *machine);
     portvex::useMachine(nullptr);
 }
 

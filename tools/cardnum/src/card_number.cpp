@@ -5,30 +5,10 @@
 #include "card_number.h"
 
 #include <fmt/format.h>
-#include <slotscan.h>
 
 #include <charconv>
 
 namespace cardnum {
-namespace {
-
-CLI::Validator integerArgument(long min, long max) {
-    return CLI::Validator(
-        [min, max](std::string& text) -> std::string {
-            const auto value = parseInteger(text, min, max);
-            if (!value) {
-                return fmt::format(
-                    "'{}' is not a number from {} to {} (decimal, or hexadecimal "
-                    "with 0x)",
-                    text, min, max);
-            }
-            text = std::to_string(*value);
-            return {};
-        },
-        std::string{});
-}
-
-}  // namespace
 
 std::optional<long> parseInteger(std::string_view text, long min, long max) {
     bool negative = false;
@@ -53,14 +33,6 @@ std::optional<long> parseInteger(std::string_view text, long min, long max) {
 
 uint16_t toCardWord(long number) {
     return static_cast<uint16_t>(number & 0xFFFF);
-}
-
-CLI::Validator cardNumberArgument() {
-    return integerArgument(kCardNumberMin, kCardNumberMax);
-}
-
-CLI::Validator tableIndexArgument() {
-    return integerArgument(0, MAX_CARDS - 1);
 }
 
 std::string describeCardNumber(uint16_t number) {

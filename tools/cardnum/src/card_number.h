@@ -5,7 +5,6 @@
 // Card numbers and table indexes as the user types them on the command line.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,10 +23,6 @@ std::optional<long> parseInteger(std::string_view text, long min, long max);
 
 // The 16-bit word a card number in [kCardNumberMin, kCardNumberMax] stands for.
 uint16_t toCardWord(long number);
-
-// Turn an option's text into its decimal value, or fail naming the accepted range.
-CLI::Validator cardNumberArgument();
-CLI::Validator tableIndexArgument();
 
 // "7", or "65535 (0xFFFF)" for numbers whose signed and unsigned readings differ.
 std::string describeCardNumber(uint16_t number);

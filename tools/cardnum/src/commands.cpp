@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-#include "id_filter.h"
-
 namespace cardnum {
 namespace {
 
@@ -27,20 +25,6 @@ std::vector<Registration> registeredCommands() {
     std::sort(commands.begin(), commands.end(),
               [](const Registration& a, const Registration& b) { return a.rank < b.rank; });
     return commands;
-}
-
-void addIdOption(CLI::App& command, CommonOptions& common) {
-    command
-        .add_option("--id", common.id,
-                    "Look for cards with these IDs (hexadecimal; 0 matches any) instead of the "
-                    "library's own 9050:10B5")
-        ->type_name("DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR]")
-        ->check(idFilterArgument());
-}
-
-CLI::Option* addJsonFlag(CLI::App& command, CommonOptions& common) {
-    return command.add_flag_callback(
-        "--json", [&common] { common.format = Format::Json; }, "Print JSON for scripts");
 }
 
 }  // namespace cardnum

@@ -10,13 +10,16 @@
 
 #include <slotscan.h>
 
-#include <CLI/CLI.hpp>
 #include <memory>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace CLI {
+class App;
+}  // namespace CLI
 
 namespace cardnum {
 
@@ -67,9 +70,5 @@ template <typename C>
 Registered<C>::Registered(std::string_view name, int rank, std::string_view description) {
     registerCommand({name, description, rank, [] { return std::unique_ptr<Command>(new C()); }});
 }
-
-// The options several commands share.
-void addIdOption(CLI::App& command, CommonOptions& common);
-CLI::Option* addJsonFlag(CLI::App& command, CommonOptions& common);
 
 }  // namespace cardnum

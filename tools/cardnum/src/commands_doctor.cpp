@@ -4,6 +4,7 @@
 
 #include <fmt/ostream.h>
 
+#include "arguments.h"
 #include "card_table.h"
 #include "commands.h"
 #include "diagnosis.h"

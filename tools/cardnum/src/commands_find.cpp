@@ -4,6 +4,9 @@
 
 #include <fmt/ostream.h>
 
+#include <CLI/CLI.hpp>
+
+#include "arguments.h"
 #include "card_number.h"
 #include "card_table.h"
 #include "commands.h"

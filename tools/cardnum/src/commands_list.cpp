@@ -2,8 +2,10 @@
 //
 // SPDX-License-Identifier: MIT
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 
+#include "arguments.h"
 #include "card_table.h"
 #include "commands.h"
 #include "diagnosis.h"

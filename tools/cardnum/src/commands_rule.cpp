@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "arguments.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "id_filter.h"

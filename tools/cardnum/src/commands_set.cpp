@@ -4,9 +4,11 @@
 
 #include <fmt/ostream.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iterator>
 
+#include "arguments.h"
 #include "card_number.h"
 #include "card_table.h"
 #include "commands.h"

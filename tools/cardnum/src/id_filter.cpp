@@ -49,18 +49,6 @@ std::optional<PCIID> parseIdFilter(std::string_view text) {
     return PCIID{words[0], words[1], words[2], words[3]};
 }
 
-CLI::Validator idFilterArgument() {
-    return CLI::Validator(
-        [](const std::string& text) -> std::string {
-            if (parseIdFilter(text)) return {};
-            return fmt::format(
-                "'{}' is not DEVICE:VENDOR or DEVICE:VENDOR:SUBSYSTEM:SUBVENDOR "
-                "in hexadecimal (for example 9050:10B5)",
-                text);
-        },
-        std::string{});
-}
-
 std::string describeFilter(const PCIID& filter) {
     auto text = fmt::format("{:04X}:{:04X}", filter.DeviceID, filter.VendorID);
     if (filter.SubsystemID != 0 || filter.SubsystemVendorID != 0) {

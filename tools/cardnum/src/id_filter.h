@@ -7,7 +7,6 @@
 
 #include <slotscan.h>
 
-#include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +20,6 @@ PCIID defaultFilter();
 // by colons, in the order device, vendor, subsystem ID, subsystem vendor ID. 0 matches
 // anything. Anything else yields nothing.
 std::optional<PCIID> parseIdFilter(std::string_view text);
-
-CLI::Validator idFilterArgument();
 
 // "9050:10B5", or "9050:10B5:0001:10B5" when a subsystem word is set.
 std::string describeFilter(const PCIID& filter);

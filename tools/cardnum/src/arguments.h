@@ -1,0 +1,33 @@
+// SPDX-FileCopyrightText: 2026 The Slotscan authors
+//
+// SPDX-License-Identifier: MIT
+
+// What cardnum's command line accepts: the options several commands share, and the checks
+// that turn an option's text into its value or refuse it, naming what is accepted.
+// Only the files that define options include CLI11 itself: it is most of what building
+// cardnum costs.
+#pragma once
+
+namespace CLI {
+class App;
+class Option;
+class Validator;
+}  // namespace CLI
+
+namespace cardnum {
+
+struct CommonOptions;
+
+// --id DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR]
+void addIdOption(CLI::App& command, CommonOptions& common);
+// --json
+CLI::Option* addJsonFlag(CLI::App& command, CommonOptions& common);
+
+// A card number (kCardNumberMin to kCardNumberMax) or a table index (0 to MAX_CARDS - 1),
+// decimal or 0x-hex, rewritten as its decimal value.
+CLI::Validator cardNumberArgument();
+CLI::Validator tableIndexArgument();
+// A filter parseIdFilter() reads.
+CLI::Validator idFilterArgument();
+
+}  // namespace cardnum

@@ -8,7 +8,7 @@
 # Runs apt-get as root, through sudo when started by another user.
 set -eu
 
-packages="cmake g++ make pkg-config binutils clang-format
+packages="cmake ninja-build g++ make pkg-config binutils clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libtomlplusplus-dev nlohmann-json3-dev libcli11-dev libfmt-dev help2man
   qt6-base-dev fonts-arphic-gkai00mp fonts-arphic-ukai xvfb xauth desktop-file-utils

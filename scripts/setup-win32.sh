@@ -14,7 +14,7 @@
 # Runs apt-get as root, through sudo when started by another user.
 set -eu
 
-packages="cmake make
+packages="cmake ninja-build make
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   libtomlplusplus-dev nlohmann-json3-dev libfmt-dev libcli11-dev wine wine64 wine32:i386
   icoutils xvfb xauth qemu-system-x86 busybox-static cpio"

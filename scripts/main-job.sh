@@ -10,7 +10,7 @@
 # up by its number.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/setup-debian.sh
+scripts/setup-debian.sh build
 cmake --preset default >/dev/null
 cmake --build --preset default --target slotscan portvex portvex_simulator cardnum
 export PORTVEX="sim:$PWD/examples/racks/rack3.toml"

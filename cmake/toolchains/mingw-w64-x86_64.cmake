@@ -3,21 +3,9 @@
 # SPDX-License-Identifier: MIT
 
 # Cross-build for 64-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-x86-64).
-# The posix-thread variant gives the C++ library std::mutex and std::thread; everything it
-# needs from the GCC runtime is linked statically (see slotscan/CMakeLists.txt).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-
 set(MINGW_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
 
 # Test programs run under 64-bit Wine (wine64), which every x86-64 kernel can execute.
 # Debian's wine script prefers the 32-bit loader, so name the 64-bit one directly.

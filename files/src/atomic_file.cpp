@@ -24,6 +24,8 @@
 #include <string>
 #include <utility>
 
+#include "files/owned.h"
+
 namespace files {
 namespace {
 
@@ -85,23 +87,6 @@ std::string systemError(DWORD code) {
 [[noreturn]] void failWith(const fs::path& target, const std::string& what, DWORD code) {
     fail(target, what, systemError(code));
 }
-
-class Handle {
-  public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() { reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
-    void reset() {
-        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-    }
-
-  private:
-    HANDLE h_;
-};
 
 bool writeAll(HANDLE file, std::string_view text) {
     while (!text.empty()) {
@@ -198,30 +183,6 @@ namespace {
 std::string systemError(int error) {
     return std::strerror(error);
 }
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    // close() with its result: the last chance for a write error to show.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-  private:
-    int fd_;
-};
 
 bool writeAll(int fd, std::string_view text) {
     while (!text.empty()) {

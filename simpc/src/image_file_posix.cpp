@@ -3,6 +3,7 @@
 // SPDX-License-Identifier: MIT
 
 #include <fcntl.h>
+#include <files/owned.h>
 #include <fmt/format.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -22,35 +23,13 @@
 namespace simpc::image_file {
 
 namespace fs = std::filesystem;
+using files::Fd;
 
 namespace {
 
 std::string errnoText() {
     return std::strerror(errno);
 }
-
-// Owns a file descriptor.
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_;
-};
 
 const char* kindOf(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder";

@@ -6,6 +6,7 @@
 #define NOMINMAX
 #endif
 #define WIN32_LEAN_AND_MEAN
+#include <files/owned.h>
 #include <fmt/format.h>
 #include <windows.h>
 
@@ -18,35 +19,13 @@
 namespace simpc::image_file {
 
 namespace fs = std::filesystem;
+using files::Handle;
 
 namespace {
 
 std::string lastErrorText() {
     return fmt::format("Windows error {}", ::GetLastError());
 }
-
-// Owns a file handle.
-class Handle {
-  public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() { reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE release() {
-        HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return h;
-    }
-    void reset() {
-        if (h_ != INVALID_HANDLE_VALUE) ::CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-    }
-
-  private:
-    HANDLE h_;
-};
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 

@@ -15,6 +15,9 @@
 
 #include "backend.h"
 
+static_assert(std::string_view(PORTVEX_SIMULATOR_SONAME) == PORTVEX_SIMULATOR_LINKED_SONAME,
+              "portvex/simulated.h names the module by another soname than the build gives it");
+
 namespace portvex {
 namespace {
 

@@ -11,15 +11,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . COMPONENT windows_pack
 install(FILES ${PROJECT_SOURCE_DIR}/docs/windows.md ${PROJECT_SOURCE_DIR}/docs/cardpeek-wine.png
   DESTINATION docs COMPONENT windows_package)
 
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(_architecture win64)
-else()
-  set(_architecture win32)
-endif()
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Slotscan)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME Slotscan-${PROJECT_VERSION}-${_architecture})
+set(CPACK_PACKAGE_FILE_NAME Slotscan-${PROJECT_VERSION}-${SLOTSCAN_WINDOWS})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_COMPONENTS_ALL Unspecified windows_package)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)

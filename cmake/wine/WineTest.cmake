@@ -14,16 +14,11 @@
 # means skipped. In the 32-bit build each test goes through cmake/wine/when_32bit_runs.sh,
 # which runs it where the machine executes 32-bit x86 programs, elsewhere in the one
 # emulated PC the fixture win32_emulated_pc boots, and reports it skipped only when neither
-# can run (usage there: PROBE COMMAND [ARGUMENT...]). SLOTSCAN_WINDOWS names the build (win32 or win64) for
-# tests that need no Wine.
+# can run (usage there: PROBE COMMAND [ARGUMENT...]). Test names start with SLOTSCAN_WINDOWS
+# (win32 or win64, set by the top-level CMakeLists.txt), as do those of tests that need no
+# Wine.
 #
 # Windows test programs report through cmake/wine/check.h (target wine_check).
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(SLOTSCAN_WINDOWS win64)
-else()
-  set(SLOTSCAN_WINDOWS win32)
-endif()
-
 add_library(wine_check INTERFACE)
 target_include_directories(wine_check INTERFACE ${CMAKE_CURRENT_LIST_DIR})
 

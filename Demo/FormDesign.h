@@ -43,7 +43,8 @@ constexpr std::string_view kExitCaption = "Exit";
 constexpr Twips::Rect kCommand1{2628, 2304, 1200, 372};
 
 // The labels' KaiTi face under its GB2312 name first, then under the names KaiTi fonts
-// carry on Windows, under Wine and on Linux.
+// carry on Windows, under Wine and on Linux. Only the labels have a font of their own: the
+// text boxes and buttons keep the platform's default font and colours.
 constexpr std::array<std::string_view, 5> kLabelFaces{"楷体_GB2312", "KaiTi", "楷体",
                                                       "AR PL KaitiM GB", "AR PL UKai CN"};
 constexpr double kLabel1Points = 18.0;

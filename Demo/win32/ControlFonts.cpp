@@ -49,10 +49,15 @@ HFONT labelFont(const std::wstring& face, double points, int dpiY) {
     return fontOf(font, face);
 }
 
-HFONT controlFont(const std::wstring& face) {
+HFONT textBoxFont() {
     LOGFONTW font{};
-    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
-    return fontOf(font, face);
+    GetObjectW(buttonFont(), sizeof font, &font);
+    font.lfCharSet = GB2312_CHARSET;
+    return CreateFontIndirectW(&font);
+}
+
+HFONT buttonFont() {
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
 }  // namespace ControlFonts

@@ -35,7 +35,7 @@ struct Form {
     HWND txtIRQNO = nullptr;
     HFONT label1Font = nullptr;
     HFONT label2Font = nullptr;
-    HFONT controlFont = nullptr;  // the text boxes' and the buttons'
+    HFONT textBoxFont = nullptr;
 
     HBRUSH background = nullptr;
     int dpiX = 96;
@@ -58,7 +58,7 @@ HWND makeControl(const wchar_t* className, DWORD exStyle, DWORD style, std::stri
 
 HWND makeTextBox(std::string_view text, const Twips::Rect& twips, int id) {
     const HWND box = makeControl(L"EDIT", WS_EX_CLIENTEDGE, WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
-                                 text, twips, id, form.controlFont);
+                                 text, twips, id, form.textBoxFont);
     SendMessageW(box, EM_SETLIMITTEXT, 0, 0);  // no limit
     return box;
 }
@@ -66,7 +66,7 @@ HWND makeTextBox(std::string_view text, const Twips::Rect& twips, int id) {
 // A plain push button: never the default, so Enter presses it only while it has the focus.
 HWND makeButton(std::string_view caption, const Twips::Rect& twips, int id) {
     return makeControl(L"BUTTON", 0, WS_TABSTOP | BS_PUSHBUTTON, caption, twips, id,
-                       form.controlFont);
+                       ControlFonts::buttonFont());
 }
 
 // Controls are made in tab order (the card number, the two results, Exit, Read), which
@@ -76,7 +76,7 @@ void createControls() {
     const HDC dc = GetDC(form.window);
     const std::wstring face = ControlFonts::kaitiFace(dc);
     ReleaseDC(form.window, dc);
-    form.controlFont = ControlFonts::controlFont(face);
+    form.textBoxFont = ControlFonts::textBoxFont();
     form.label1Font = ControlFonts::labelFont(face, kLabel1Points, form.dpiY);
     form.label2Font = ControlFonts::labelFont(face, kLabel2Points, form.dpiY);
 
@@ -199,6 +199,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     }
     DeleteObject(form.label1Font);
     DeleteObject(form.label2Font);
-    DeleteObject(form.controlFont);
+    DeleteObject(form.textBoxFont);
     return static_cast<int>(message.wParam);
 }

@@ -6,19 +6,23 @@
 // finds the window "Form1" and its controls, types card numbers, clicks Read and reads
 // the two result boxes, answers the message box for bad text, and leaves with Exit.
 // Then starts a copy of Cardpeek.exe that has no Slotscan.DLL beside it: Read reports the
-// missing library in a message box and the window stays. Checks too that the text boxes
-// and buttons are drawn in a face that has 无, whatever the locale (the test runs with
-// LANG=C). The texts are written out here as the window must show them. Prints one line
-// per check.
+// missing library in a message box and the window stays. Checks too, by the pixels on
+// the screen, that the buttons are drawn in the system's GUI font with their captions
+// centred where designed, and the text boxes in that font in the GB2312 character set,
+// with 无 showing whatever the locale (the test runs with LANG=C). The texts are written
+// out here as the window must show them. Prints one line per check, then the counts.
 // usage: drive_cardpeek.exe CARDPEEK_EXE LONE_CARDPEEK_EXE  (PORTVEX names the test rack)
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "ControlFonts.h"
+#include "FormDesign.h"
+#include "ScreenPixels.h"
+#include "Twips.h"
 #include "WideText.h"
 #include "check.h"
 
@@ -117,27 +121,137 @@ std::string clickExpectingMessage(DWORD process, HWND button) {
     return said;
 }
 
-// The face Cardpeek.exe gives its text boxes and buttons has a glyph for 无 here, where the
-// system's GUI font (which they had before) has none. Font handles belong to the process
-// that made them, and Wine answers WM_GETFONT from another process with none, so the font
-// is made here by the same code as in Cardpeek.exe.
-void checkControlFont() {
-    const HDC dc = GetDC(nullptr);
-    const std::wstring face = ControlFonts::kaitiFace(dc);
-    const auto hasGlyph = [dc](HGDIOBJ candidate) {
-        const HGDIOBJ previous = SelectObject(dc, candidate);
-        WORD glyph = 0;
-        const DWORD done = GetGlyphIndicesW(dc, L"\u65e0", 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
-        SelectObject(dc, previous);
-        return done == 1 && glyph != 0xFFFF;
+// Standard controls of the driver's own, in a window away from Cardpeek's, drawn as the
+// design says Cardpeek's text boxes and buttons look: a button in the system's GUI font,
+// a text box in that font asked for in the GB2312 character set (the font mapper then
+// supplies a face with 无 where the GUI font has none), both in the system's colours.
+class Reference {
+  public:
+    Reference() {
+        LOGFONTW font{};
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+        font.lfCharSet = GB2312_CHARSET;
+        boxFont_ = CreateFontIndirectW(&font);
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        windowClass.lpszClassName = L"DriveCardpeekReference";
+        RegisterClassW(&windowClass);
+        window_ = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, windowClass.lpszClassName,
+                                  L"", WS_POPUP, 600, 500, 300, 100, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+        ShowWindow(window_, SW_SHOWNOACTIVATE);
+    }
+    Reference(const Reference&) = delete;
+    Reference& operator=(const Reference&) = delete;
+    ~Reference() {
+        DestroyWindow(window_);
+        DeleteObject(boxFont_);
+    }
+
+    // How a push button of `like`'s size with this caption looks.
+    ScreenPixels::Image button(const std::string& caption, HWND like) {
+        return make(L"BUTTON", 0, BS_PUSHBUTTON, caption, like, GetStockObject(DEFAULT_GUI_FONT));
+    }
+    // How a text box of `like`'s size showing this text looks.
+    ScreenPixels::Image textBox(const std::string& text, HWND like) {
+        return make(L"EDIT", WS_EX_CLIENTEDGE, ES_LEFT | ES_AUTOHSCROLL, text, like, boxFont_);
+    }
+
+  private:
+    ScreenPixels::Image make(const wchar_t* className, DWORD exStyle, DWORD style,
+                             const std::string& text, HWND like, HGDIOBJ font) {
+        RECT size;
+        GetWindowRect(like, &size);
+        const HWND control = CreateWindowExW(
+            exStyle, className, WideText::fromUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0,
+            0, size.right - size.left, size.bottom - size.top, window_, nullptr, nullptr, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        ScreenPixels::Image seen = ScreenPixels::look(control);
+        DestroyWindow(control);
+        return seen;
+    }
+
+    HWND window_ = nullptr;
+    HFONT boxFont_ = nullptr;
+};
+
+struct Point {
+    double x;
+    double y;
+};
+
+std::string show(Point p) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.1f,%.1f", p.x, p.y);
+    return text;
+}
+
+// The centre of a button caption's ink, from the top-left of the image; the button's frame
+// (3 pixels) is not ink.
+Point captionCentre(const ScreenPixels::Image& button) {
+    const RECT ink = ScreenPixels::inkBox(button, 3);
+    return {(ink.left + ink.right) / 2.0 - button.place.left,
+            (ink.top + ink.bottom) / 2.0 - button.place.top};
+}
+
+// The buttons as designed, checked before any of them has had the focus: each is drawn
+// pixel for pixel as a standard button in the system's GUI font and colours, and its
+// caption's ink is centred on the button's designed place: to half a pixel down, as well
+// as whole pixels allow, and to a pixel across, where the ink is not centred in the
+// caption's advance exactly.
+void checkButtons(HWND form, const Controls& controls) {
+    Reference reference;
+    POINT origin{0, 0};
+    ClientToScreen(form, &origin);
+    const HDC screen = GetDC(nullptr);
+    const int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
+    const int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    struct Button {
+        HWND window;
+        std::string caption;
+        Twips::Rect designed;
     };
-    const HFONT controlFont = ControlFonts::controlFont(face);
-    check(hasGlyph(controlFont),
-          "the boxes' face " + WideText::toUtf8(face) + " has a glyph for 无 (U+65E0)");
-    std::printf("(the system's GUI font has %s glyph for 无 in this locale)\n",
-                hasGlyph(GetStockObject(DEFAULT_GUI_FONT)) ? "a" : "no");
-    DeleteObject(controlFont);
-    ReleaseDC(nullptr, dc);
+    for (const Button& button : {Button{controls.read, kRead, FormDesign::kReadCardNO},
+                                 Button{controls.exit, kExit, FormDesign::kCommand1}}) {
+        const ScreenPixels::Image seen = ScreenPixels::look(button.window);
+        const ScreenPixels::Image standard = reference.button(button.caption, button.window);
+        const Point inButton = captionCentre(seen);
+        const Point got{seen.place.left - origin.x + inButton.x,
+                        seen.place.top - origin.y + inButton.y};
+        check(!seen.pixels.empty() && seen == standard,
+              button.caption + " is drawn as a standard button in the system's GUI font",
+              "its caption's ink is centred at " + show(inButton) + " in the button, a " +
+                  "standard one's at " + show(captionCentre(standard)));
+        const Twips::Rect place = Twips::toPixels(button.designed, dpiX, dpiY);
+        const Point want{place.left + place.width / 2.0, place.top + place.height / 2.0};
+        check(std::fabs(got.x - want.x) <= 1.0 && std::fabs(got.y - want.y) <= 0.5,
+              button.caption + "'s caption is centred on its designed place at " + show(want) +
+                  " (ink centred at " + show(got) + ")");
+    }
+}
+
+// 无 in a result box is drawn as a glyph, not as the sign of a missing one (what the box
+// shows for U+FDD0, a character no font has), in the C locale too.
+void checkNoneShows(HWND box) {
+    const ScreenPixels::Image none = ScreenPixels::look(box);
+    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"\uFDD0"));
+    const ScreenPixels::Image missing = ScreenPixels::look(box);
+    type(box, "无");
+    const RECT ink = ScreenPixels::inkBox(none, 0);
+    check(!IsRectEmpty(&ink) && !(none == missing),
+          "无 in a result box is drawn as a glyph, not as a missing one");
+}
+
+// The result boxes' text is drawn as a standard text box draws it in the system's GUI font
+// asked for in the GB2312 character set.
+void checkBoxFont(HWND box) {
+    Reference reference;
+    const std::string shown = utf8(box);
+    check(ScreenPixels::look(box) == reference.textBox(shown, box),
+          "the result box shows " + shown + " as a text box in the system's GUI font does");
 }
 
 PROCESS_INFORMATION start(const char* program) {
@@ -177,7 +291,8 @@ void driveWithLibrary(const char* program) {
           "the labels read as designed");
     check(utf8(cardNo) == "255" && utf8(ioBase) == "无" && utf8(irq) == "无",
           "the boxes start with 255 and 无");
-    checkControlFont();
+    checkButtons(form, controls);
+    checkNoneShows(ioBase);
 
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
@@ -200,6 +315,8 @@ void driveWithLibrary(const char* program) {
               std::string("card \"") + c.typed + "\" shows " + c.ioBase + " and " + c.irq +
                   " (got " + utf8(ioBase) + " and " + utf8(irq) + ")");
     }
+
+    checkBoxFont(ioBase);
 
     type(cardNo, "abc");
     const std::string said = clickExpectingMessage(process.dwProcessId, controls.read);
@@ -250,6 +367,7 @@ void driveWithoutLibrary(const char* program) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    SetProcessDPIAware();  // as Cardpeek.exe is, so that both see the display's own DPI
     if (argc != 3) {
         std::printf("usage: drive_cardpeek CARDPEEK_EXE LONE_CARDPEEK_EXE\n");
         return 2;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string_view>
+#include <vector>
 
 #include "FormDesign.h"
 #include "WideText.h"
@@ -49,15 +50,28 @@ HFONT labelFont(const std::wstring& face, double points, int dpiY) {
     return fontOf(font, face);
 }
 
-HFONT textBoxFont() {
+HFONT guiFont() {
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+HFONT guiFontInGb2312() {
     LOGFONTW font{};
-    GetObjectW(buttonFont(), sizeof font, &font);
+    GetObjectW(guiFont(), sizeof font, &font);
     font.lfCharSet = GB2312_CHARSET;
     return CreateFontIndirectW(&font);
 }
 
-HFONT buttonFont() {
-    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+bool hasGlyphs(HFONT font, std::wstring_view text) {
+    if (text.empty()) return true;
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    std::vector<WORD> glyphs(text.size());
+    const DWORD done = GetGlyphIndicesW(dc, text.data(), static_cast<int>(text.size()),
+                                        glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    return done == text.size() &&
+           std::find(glyphs.begin(), glyphs.end(), WORD{0xFFFF}) == glyphs.end();
 }
 
 }  // namespace ControlFonts

@@ -3,16 +3,16 @@
 // SPDX-License-Identifier: MIT
 
 // The fonts of Cardpeek.exe's controls. The labels are drawn in KaiTi, under the first of
-// its names this system has. The buttons use the system's GUI font. The text boxes use the
-// GUI font too, asked for in the GB2312 character set, so that their Chinese (无 in the
-// result boxes) shows in every locale: where the GUI font has no such glyphs (an English
-// or C locale), the font mapper supplies a face of that character set that has them; on a
-// Chinese system the GUI font is already of that set and nothing changes.
+// its names this system has. The buttons and text boxes use the system's GUI font; a text
+// box whose text that font has no glyphs for (无 in the result boxes, in an English or C
+// locale) shows it in the GUI font asked for in the GB2312 character set instead, which
+// the font mapper makes a face that has them.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace ControlFonts {
 
@@ -23,10 +23,14 @@ std::wstring kaitiFace(HDC dc);
 // A label's font: the face at the size given in points, at the display's DPI.
 HFONT labelFont(const std::wstring& face, double points, int dpiY);
 
-// The text boxes' font: the system's GUI font in the GB2312 character set.
-HFONT textBoxFont();
+// The system's GUI font itself, a stock object that is never deleted.
+HFONT guiFont();
 
-// The buttons' font: the system's GUI font itself, a stock object that is never deleted.
-HFONT buttonFont();
+// The GUI font asked for in the GB2312 character set: on a Chinese system the GUI font's
+// own face, elsewhere a face of that set.
+HFONT guiFontInGb2312();
+
+// Whether `font` has a glyph of its own for every character of `text`.
+bool hasGlyphs(HFONT font, std::wstring_view text);
 
 }  // namespace ControlFonts

@@ -35,7 +35,7 @@ struct Form {
     HWND txtIRQNO = nullptr;
     HFONT label1Font = nullptr;
     HFONT label2Font = nullptr;
-    HFONT textBoxFont = nullptr;
+    HFONT chineseTextFont = nullptr;  // for text boxes whose text the GUI font cannot draw
 
     HBRUSH background = nullptr;
     int dpiX = 96;
@@ -56,17 +56,35 @@ HWND makeControl(const wchar_t* className, DWORD exStyle, DWORD style, std::stri
     return control;
 }
 
+std::wstring textOf(HWND control) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// A text box shows its text in the system's GUI font, or, while that font has no glyphs
+// for some of it (无 in an English or C locale), in the GUI font asked for in GB2312.
+void fitFont(HWND box) {
+    const HFONT gui = ControlFonts::guiFont();
+    const HFONT wanted = ControlFonts::hasGlyphs(gui, textOf(box)) ? gui : form.chineseTextFont;
+    if (reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)) != wanted) {
+        SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(wanted), TRUE);
+    }
+}
+
 HWND makeTextBox(std::string_view text, const Twips::Rect& twips, int id) {
     const HWND box = makeControl(L"EDIT", WS_EX_CLIENTEDGE, WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
-                                 text, twips, id, form.textBoxFont);
+                                 text, twips, id, ControlFonts::guiFont());
     SendMessageW(box, EM_SETLIMITTEXT, 0, 0);  // no limit
+    fitFont(box);
     return box;
 }
 
 // A plain push button: never the default, so Enter presses it only while it has the focus.
 HWND makeButton(std::string_view caption, const Twips::Rect& twips, int id) {
     return makeControl(L"BUTTON", 0, WS_TABSTOP | BS_PUSHBUTTON, caption, twips, id,
-                       ControlFonts::buttonFont());
+                       ControlFonts::guiFont());
 }
 
 // Controls are made in tab order (the card number, the two results, Exit, Read), which
@@ -76,7 +94,7 @@ void createControls() {
     const HDC dc = GetDC(form.window);
     const std::wstring face = ControlFonts::kaitiFace(dc);
     ReleaseDC(form.window, dc);
-    form.textBoxFont = ControlFonts::textBoxFont();
+    form.chineseTextFont = ControlFonts::guiFontInGb2312();
     form.label1Font = ControlFonts::labelFont(face, kLabel1Points, form.dpiY);
     form.label2Font = ControlFonts::labelFont(face, kLabel2Points, form.dpiY);
 
@@ -106,10 +124,8 @@ void reportProblem(const std::string& message) {
 }
 
 void readCard() {
-    std::wstring typed(static_cast<size_t>(GetWindowTextLengthW(form.txtCardNo)) + 1, L'\0');
-    typed.resize(static_cast<size_t>(
-        GetWindowTextW(form.txtCardNo, typed.data(), static_cast<int>(typed.size()))));
-    const CardText::CardNumber cardNo = CardText::parseCardNumber(WideText::toUtf8(typed));
+    const CardText::CardNumber cardNo =
+        CardText::parseCardNumber(WideText::toUtf8(textOf(form.txtCardNo)));
     if (!cardNo.ok()) {
         reportProblem(cardNo.problem);
         return;
@@ -130,7 +146,9 @@ void readCard() {
 LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdReadCardNO) {
+            if (HIWORD(wParam) == EN_CHANGE) {
+                fitFont(reinterpret_cast<HWND>(lParam));
+            } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdReadCardNO) {
                 readCard();
             } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdCommand1) {
                 DestroyWindow(window);
@@ -199,6 +217,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     }
     DeleteObject(form.label1Font);
     DeleteObject(form.label2Font);
-    DeleteObject(form.textBoxFont);
+    DeleteObject(form.chineseTextFont);
     return static_cast<int>(message.wParam);
 }

@@ -7,10 +7,10 @@
 // the two result boxes, answers the message box for bad text, and leaves with Exit.
 // Then starts a copy of Cardpeek.exe that has no Slotscan.DLL beside it: Read reports the
 // missing library in a message box and the window stays. Checks too, by the pixels on
-// the screen, that the buttons are drawn in the system's GUI font with their captions
-// centred where designed, and the text boxes in that font in the GB2312 character set,
-// with 无 showing whatever the locale (the test runs with LANG=C). The texts are written
-// out here as the window must show them. Prints one line per check, then the counts.
+// the screen, that the buttons and text boxes are drawn in the system's GUI font, the
+// captions centred where designed, and that 无 shows whatever the locale (the test runs
+// with LANG=C). The texts are written out here as the window must show them. Prints one
+// line per check, then the counts.
 // usage: drive_cardpeek.exe CARDPEEK_EXE LONE_CARDPEEK_EXE  (PORTVEX names the test rack)
 #include <windows.h>
 
@@ -122,16 +122,10 @@ std::string clickExpectingMessage(DWORD process, HWND button) {
 }
 
 // Standard controls of the driver's own, in a window away from Cardpeek's, drawn as the
-// design says Cardpeek's text boxes and buttons look: a button in the system's GUI font,
-// a text box in that font asked for in the GB2312 character set (the font mapper then
-// supplies a face with 无 where the GUI font has none), both in the system's colours.
+// design says Cardpeek's text boxes and buttons look: in the system's GUI font and colours.
 class Reference {
   public:
     Reference() {
-        LOGFONTW font{};
-        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
-        font.lfCharSet = GB2312_CHARSET;
-        boxFont_ = CreateFontIndirectW(&font);
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = DefWindowProcW;
         windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -145,36 +139,33 @@ class Reference {
     }
     Reference(const Reference&) = delete;
     Reference& operator=(const Reference&) = delete;
-    ~Reference() {
-        DestroyWindow(window_);
-        DeleteObject(boxFont_);
-    }
+    ~Reference() { DestroyWindow(window_); }
 
     // How a push button of `like`'s size with this caption looks.
     ScreenPixels::Image button(const std::string& caption, HWND like) {
-        return make(L"BUTTON", 0, BS_PUSHBUTTON, caption, like, GetStockObject(DEFAULT_GUI_FONT));
+        return make(L"BUTTON", 0, BS_PUSHBUTTON, caption, like);
     }
     // How a text box of `like`'s size showing this text looks.
     ScreenPixels::Image textBox(const std::string& text, HWND like) {
-        return make(L"EDIT", WS_EX_CLIENTEDGE, ES_LEFT | ES_AUTOHSCROLL, text, like, boxFont_);
+        return make(L"EDIT", WS_EX_CLIENTEDGE, ES_LEFT | ES_AUTOHSCROLL, text, like);
     }
 
   private:
     ScreenPixels::Image make(const wchar_t* className, DWORD exStyle, DWORD style,
-                             const std::string& text, HWND like, HGDIOBJ font) {
+                             const std::string& text, HWND like) {
         RECT size;
         GetWindowRect(like, &size);
         const HWND control = CreateWindowExW(
             exStyle, className, WideText::fromUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0,
             0, size.right - size.left, size.bottom - size.top, window_, nullptr, nullptr, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        SendMessageW(control, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
         ScreenPixels::Image seen = ScreenPixels::look(control);
         DestroyWindow(control);
         return seen;
     }
 
     HWND window_ = nullptr;
-    HFONT boxFont_ = nullptr;
 };
 
 struct Point {
@@ -234,7 +225,8 @@ void checkButtons(HWND form, const Controls& controls) {
 }
 
 // 无 in a result box is drawn as a glyph, not as the sign of a missing one (what the box
-// shows for U+FDD0, a character no font has), in the C locale too.
+// shows for U+FDD0, a character no font has), in the C locale too, where the system's GUI
+// font has no glyph for it.
 void checkNoneShows(HWND box) {
     const ScreenPixels::Image none = ScreenPixels::look(box);
     SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"\uFDD0"));
@@ -245,8 +237,8 @@ void checkNoneShows(HWND box) {
           "无 in a result box is drawn as a glyph, not as a missing one");
 }
 
-// The result boxes' text is drawn as a standard text box draws it in the system's GUI font
-// asked for in the GB2312 character set.
+// A result box that showed 无 shows Latin text as a standard text box does, in the
+// system's GUI font.
 void checkBoxFont(HWND box) {
     Reference reference;
     const std::string shown = utf8(box);

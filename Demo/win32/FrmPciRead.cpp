@@ -63,8 +63,10 @@ std::wstring textOf(HWND control) {
     return text;
 }
 
-// A text box shows its text in the system's GUI font, or, while that font has no glyphs
-// for some of it (无 in an English or C locale), in the GUI font asked for in GB2312.
+// A text box shows the text the program gives it in the system's GUI font, or, where that
+// font has no glyphs for some of it (无 in an English or C locale), in the GUI font asked
+// for in GB2312. The font is chosen when the program sets the text, not on every edit:
+// the window handles no change events of its own.
 void fitFont(HWND box) {
     const HFONT gui = ControlFonts::guiFont();
     const HFONT wanted = ControlFonts::hasGlyphs(gui, textOf(box)) ? gui : form.chineseTextFont;
@@ -116,6 +118,7 @@ void createControls() {
 
 void setText(HWND control, std::string_view text) {
     SetWindowTextW(control, WideText::fromUtf8(text).c_str());
+    fitFont(control);
 }
 
 void reportProblem(const std::string& message) {
@@ -146,9 +149,7 @@ void readCard() {
 LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            if (HIWORD(wParam) == EN_CHANGE) {
-                fitFont(reinterpret_cast<HWND>(lParam));
-            } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdReadCardNO) {
+            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdReadCardNO) {
                 readCard();
             } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdCommand1) {
                 DestroyWindow(window);

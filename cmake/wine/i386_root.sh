@@ -13,9 +13,10 @@
 #
 #   i386_root.sh CACHE_DIR
 #
-# makes CACHE_DIR/i386-wine32 once (about 330 MB; a minute with a fast mirror) and keeps it
-# for later runs. Prints the root's path on its last line; on failure, says why (with
-# debootstrap's own words) and exits 1. SLOTSCAN_DEBIAN_MIRROR names another mirror.
+# makes CACHE_DIR/i386-wine32 once (about 870 MB; three minutes with a fast mirror) and
+# keeps it for later runs. Prints what it holds, then the root's path on the last line; on
+# failure, one line that says why (with debootstrap's own words), and exits 1. Progress
+# goes to standard error. SLOTSCAN_DEBIAN_MIRROR names another mirror.
 set -eu
 [ $# -eq 1 ] || { echo "usage: i386_root.sh CACHE_DIR" >&2; exit 2; }
 cache=$1
@@ -29,7 +30,7 @@ if [ -s "$root/.complete" ]; then
 fi
 for tool in debootstrap dpkg-deb; do
   if ! command -v "$tool" >/dev/null 2>&1 && ! [ -x "/usr/sbin/$tool" ]; then
-    echo "cannot make the i386 root: $tool is not installed (Debian package $tool)."
+    echo "$tool is not installed (Debian package $tool)"
     exit 1
   fi
 done
@@ -38,19 +39,18 @@ mkdir -p "$cache"
 new="$root.new"
 rm -rf "$new" "$root"
 started=$(date +%s)
-echo "Making an i386 root with wine32 in $root (debootstrap from $mirror)..."
+echo "Making an i386 root with wine32 in $root (debootstrap from $mirror)..." >&2
 if ! debootstrap --foreign --arch=i386 --variant=minbase --include=wine32 bookworm "$new" "$mirror" \
      >"$cache/i386-wine32.log" 2>&1; then
-  echo "cannot make the i386 root: debootstrap failed:"
-  grep -E '^(E|W): ' "$cache/i386-wine32.log" | tail -n 5 | sed 's/^/  /'
-  tail -n 3 "$cache/i386-wine32.log" | sed 's/^/  /'
+  said=$(grep -E '^E: ' "$cache/i386-wine32.log" | tail -n 1)
+  echo "debootstrap failed (${said:-$(tail -n 1 "$cache/i386-wine32.log")}; all of it in $cache/i386-wine32.log)"
   rm -rf "$new"
   exit 1
 fi
 # Unpacked as dpkg-deb -x would, but keeping the root's /lib a link to usr/lib.
 for deb in "$new"/var/cache/apt/archives/*.deb; do
   if ! dpkg-deb --fsys-tarfile "$deb" | tar -x --keep-directory-symlink -C "$new"; then
-    echo "cannot make the i386 root: unpacking $deb failed"
+    echo "unpacking $deb failed"
     rm -rf "$new"
     exit 1
   fi
@@ -66,7 +66,7 @@ for arch in i686:i386 x86_64:x86_64; do
   done
 done
 if ! [ -f "$new/usr/lib/wine/wine" ] || ! [ -f "$new/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll" ]; then
-  echo "cannot make the i386 root: the unpacked packages hold no 32-bit Wine loader or zlib1.dll."
+  echo "the unpacked packages hold no 32-bit Wine loader or zlib1.dll"
   rm -rf "$new"
   exit 1
 fi

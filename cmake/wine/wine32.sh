@@ -77,7 +77,7 @@ apt_says() {
     echo "apt-get can install wine32:i386: scripts/setup-win32.sh does"
   else
     echo "apt-get install wine32:i386 says: $(echo "$_said" | grep -E '^(E: | *wine32)' | head -n 3 |
-      sed 's/^ *//' | tr '\n' ' ' | sed 's/ *$//')"
+      sed 's/^ *//' | awk '{ printf "%s%s", (NR > 1 ? "; " : ""), $0 }')"
   fi
 }
 
@@ -196,7 +196,7 @@ run() {
       (start "${SLOTSCAN_X86_32_PROBE:-/usr/lib/wine/wine}" "${SLOTSCAN_WINE:-wine}" "$dir" \
         "${SLOTSCAN_VM_CACHE:-$dir/vm-cache}") || status=$?
       [ "$status" -eq 0 ] || exit "$status"
-      [ "$(cat "$dir/state")" = running ] || exec "$self" run "$@"
+      [ "$(cat "$dir/state")" = running ] || exec sh "$self" run "$@"
       own=yes ;;
   esac
 

@@ -5,12 +5,14 @@
 # SPDX-License-Identifier: MIT
 
 # Installs the Debian 12 packages the build and the tests need, if any are missing.
-# Runs apt-get as root, through sudo when started by another user.
+# apt as scripts/apt-common.sh uses it: waiting for the lock, a failed refresh tried twice.
 #
 #   scripts/setup-debian.sh          everything scripts/test.sh needs
 #   scripts/setup-debian.sh build    only what building the libraries, the simulated PC
 #                                    and cardnum needs (scripts/main-job.sh)
 set -eu
+# shellcheck source-path=SCRIPTDIR source=apt-common.sh
+. "$(dirname "$0")/apt-common.sh"
 
 # Configuring the default preset looks for GoogleTest and Google Benchmark, whose
 # packages are small; Qt, Python and the rest are looked for again at each configure.
@@ -34,24 +36,27 @@ packages="$build_packages make pkg-config binutils clang-format help2man
   reuse man-db groff-base"
 
 [ "$scope" = build ] && packages="$build_packages"
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
+# shellcheck disable=SC2086
+missing=$(missing_of $packages)
 # The emulated-PC test downloads Debian's kernel package: the package lists must know it.
 lists_known=yes
 [ "$scope" = build ] || apt-cache show linux-image-amd64 >/dev/null 2>&1 || lists_known=no
 
-if [ "$(id -u)" -eq 0 ]; then as_root=""; else as_root="sudo"; fi
 if [ -n "$missing" ] || [ "$lists_known" = no ]; then
-  # A list that fails to refresh (a mirror in the middle of a sync) does not stop us: an
-  # install that then lacks a package fails, and says which.
-  $as_root apt-get update -qq || echo "Some package lists could not be refreshed; going on with those at hand."
+  refresh
 fi
 if [ -n "$missing" ]; then
   echo "Installing:$missing"
   # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
+  apt_get install -y -qq --no-install-recommends $missing || true
+  # shellcheck disable=SC2086
+  still=$(missing_of $missing)
+  if [ -n "$still" ]; then
+    # shellcheck disable=SC2086
+    echo "FAILED: packages that are needed could not be installed:$(uninstallable $still)"
+    echo "(apt-get's messages are above; run apt-get update and try again.)"
+    exit 1
+  fi
 fi
 
 # promtool, from Debian's prometheus package, checks the fleet view's metrics and alert

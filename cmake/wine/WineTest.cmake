@@ -9,14 +9,17 @@
 #
 # registers the test win32_<name> or win64_<name>. A COMMAND that names a target runs that
 # Windows program under Wine; one that names a .sh file runs the script with sh, Wine's
-# loader as its first argument. Every test gets the build's own Wine prefix (made once by
-# the test <win32|win64>_wine_prefix), quiet Wine, the timeout, and 77 as the status that
-# means skipped. In the 32-bit build each test goes through cmake/wine/when_32bit_runs.sh,
-# which runs it where the machine executes 32-bit x86 programs, elsewhere in the one
-# emulated PC the fixture win32_emulated_pc boots, and reports it skipped only when neither
-# can run (usage there: PROBE COMMAND [ARGUMENT...]). Test names start with SLOTSCAN_WINDOWS
-# (win32 or win64, set by the top-level CMakeLists.txt), as do those of tests that need no
-# Wine.
+# loader as its first argument. Every test passes only on its program's own word
+# (wine_test.sh): the summary line "N passed, M failed" with M = 0. Every test gets the
+# build's own Wine prefix, quiet Wine, the timeout, and 77 as the status that means
+# skipped. Test names start with SLOTSCAN_WINDOWS (win32 or win64, set by the top-level
+# CMakeLists.txt), as do those of tests that need no Wine.
+#
+# In the 32-bit build, the fixture win32_wine32_start chooses once how 32-bit Wine runs
+# (wine32.sh: natively, in the emulated PC of testing/emulated-pc, with 32-bit Wine from
+# an i386 root where wine32 is not installed, or skipped with the reason) and makes the
+# 32-bit prefix; each test goes through "wine32.sh run"; win32_wine32_stop shuts the
+# emulated PC down. In the 64-bit build, the fixture win64_wine_prefix makes the prefix.
 #
 # Windows test programs report through cmake/wine/check.h (target wine_check).
 add_library(wine_check INTERFACE)
@@ -29,29 +32,49 @@ if(SLOTSCAN_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
 endif()
 
 set(SLOTSCAN_X86_32_PROBE /usr/lib/wine/wine CACHE FILEPATH
-  "A 32-bit x86 program run with --version to learn whether this machine runs 32-bit code")
+  "32-bit Wine's loader, run with --version to learn whether this machine runs it (missing: \
+32-bit Wine comes from an i386 root)")
 set(SLOTSCAN_WINE_TEST_TIMEOUT 240 CACHE STRING
   "Seconds a test under Wine may take (the first one makes the Wine prefix)")
-set(_wine_launcher ${CMAKE_CURRENT_LIST_DIR}/when_32bit_runs.sh)
+set(SLOTSCAN_WINE32_PC_TIMEOUT 1200 CACHE STRING
+  "Seconds the emulated PC may take to make the 32-bit Wine prefix before its tests fail")
+set(_wine_dir ${CMAKE_CURRENT_LIST_DIR})
+set(_wine32_dir ${CMAKE_BINARY_DIR}/wine32)
 set(_wine_environment
   "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+if(SLOTSCAN_WINDOWS STREQUAL win32)
+  include(${PROJECT_SOURCE_DIR}/testing/emulated-pc/EmulatedPc.cmake)
+  list(APPEND _wine_environment WINEARCH=win32 SLOTSCAN_WINE32_DIR=${_wine32_dir}
+    SLOTSCAN_X86_32_PROBE=${SLOTSCAN_X86_32_PROBE} SLOTSCAN_WINE=${CMAKE_CROSSCOMPILING_EMULATOR}
+    SLOTSCAN_VM_CACHE=${SLOTSCAN_VM_CACHE})
+endif()
 
-# The Wine prefix is made once, before the first test, so that no test's output carries
-# Wine's messages about making it. It never fails: where Wine cannot run, the tests say why.
-if(SLOTSCAN_BUILD_TESTS)
-  add_test(NAME ${SLOTSCAN_WINDOWS}_wine_prefix
+if(SLOTSCAN_BUILD_TESTS AND SLOTSCAN_WINDOWS STREQUAL win64)
+  # The Wine prefix is made once, before the first test, so that no test's output carries
+  # Wine's messages about making it. It never fails: where Wine cannot run, the tests say why.
+  add_test(NAME win64_wine_prefix
     COMMAND sh -c "\"$0\" cmd /c exit >/dev/null 2>&1; exit 0" ${CMAKE_CROSSCOMPILING_EMULATOR})
-  set_tests_properties(${SLOTSCAN_WINDOWS}_wine_prefix PROPERTIES
+  set_tests_properties(win64_wine_prefix PROPERTIES
     ENVIRONMENT "${_wine_environment}"
     FIXTURES_SETUP wine_prefix
     TIMEOUT ${SLOTSCAN_WINE_TEST_TIMEOUT})
-endif()
-
-# In the 32-bit build, where this machine runs no 32-bit programs, one emulated PC runs
-# every Wine test instead (portvex/tests/vm/Wine32EmulatedPc.cmake).
-if(SLOTSCAN_BUILD_TESTS AND SLOTSCAN_WINDOWS STREQUAL win32)
-  include(${PROJECT_SOURCE_DIR}/portvex/tests/vm/Wine32EmulatedPc.cmake)
-  add_wine32_emulated_pc(PROBE ${SLOTSCAN_X86_32_PROBE} ENVIRONMENT "${_wine_environment}")
+elseif(SLOTSCAN_BUILD_TESTS)
+  add_test(NAME win32_wine32_start
+    COMMAND sh ${_wine_dir}/wine32.sh start ${SLOTSCAN_X86_32_PROBE}
+            ${CMAKE_CROSSCOMPILING_EMULATOR} ${_wine32_dir} ${SLOTSCAN_VM_CACHE})
+  # Making the i386 root, booting, and making the prefix under software emulation.
+  math(EXPR timeout "${SLOTSCAN_WINE32_PC_TIMEOUT} + 600")
+  set_tests_properties(win32_wine32_start PROPERTIES
+    FIXTURES_SETUP wine_prefix
+    ENVIRONMENT "${_wine_environment};SLOTSCAN_WINE32_PC_TIMEOUT=${SLOTSCAN_WINE32_PC_TIMEOUT}"
+    SKIP_RETURN_CODE 77
+    TIMEOUT ${timeout}
+    LABELS emulated-pc)
+  add_test(NAME win32_wine32_stop COMMAND sh ${_wine_dir}/wine32.sh stop ${_wine32_dir})
+  set_tests_properties(win32_wine32_stop PROPERTIES
+    FIXTURES_CLEANUP wine_prefix
+    TIMEOUT 120
+    LABELS emulated-pc)
 endif()
 
 function(add_wine_test)
@@ -68,16 +91,34 @@ function(add_wine_test)
     message(FATAL_ERROR "add_wine_test(${arg_NAME}): ${program} is neither a target nor a .sh")
   endif()
   if(SLOTSCAN_WINDOWS STREQUAL win32)
-    set(command sh ${_wine_launcher} ${SLOTSCAN_X86_32_PROBE} ${command})
+    set(command sh ${_wine_dir}/wine32.sh run ${command})
   endif()
   set(name ${SLOTSCAN_WINDOWS}_${arg_NAME})
-  add_test(NAME ${name} COMMAND ${command} ${arg_COMMAND})
+  add_test(NAME ${name} COMMAND sh ${_wine_dir}/wine_test.sh ${name} ${command} ${arg_COMMAND})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "${_wine_environment}"
     FIXTURES_REQUIRED wine_prefix
     SKIP_RETURN_CODE 77
     TIMEOUT ${SLOTSCAN_WINE_TEST_TIMEOUT})
-  if(SLOTSCAN_WINDOWS STREQUAL win32)
-    wine32_in_emulated_pc(${name})
-  endif()
 endfunction()
+
+if(SLOTSCAN_BUILD_TESTS)
+  # The harness itself: a program that exits 0 silently, or reports a failure, fails; a
+  # 32-bit test refuses a 64-bit prefix.
+  add_test(NAME ${SLOTSCAN_WINDOWS}_wine_harness
+    COMMAND sh ${_wine_dir}/tests/harness_test.sh ${_wine_dir})
+  set_tests_properties(${SLOTSCAN_WINDOWS}_wine_harness PROPERTIES
+    PASS_REGULAR_EXPRESSION "(^|\n)[1-9][0-9]* passed, 0 failed\n"
+    FAIL_REGULAR_EXPRESSION "(^|\n)FAIL:")
+endif()
+if(SLOTSCAN_BUILD_TESTS AND SLOTSCAN_WINDOWS STREQUAL win32)
+  # The job's folders are where they are in the emulated PC, /tmp included.
+  add_test(NAME win32_wine32_sees_tmp
+    COMMAND sh ${_wine_dir}/wine_test.sh win32_wine32_sees_tmp
+            sh ${_wine_dir}/tests/sees_tmp.sh ${_wine_dir}/wine32.sh)
+  set_tests_properties(win32_wine32_sees_tmp PROPERTIES
+    ENVIRONMENT "${_wine_environment}"
+    FIXTURES_REQUIRED wine_prefix
+    SKIP_RETURN_CODE 77
+    TIMEOUT ${SLOTSCAN_WINE_TEST_TIMEOUT})
+endif()

@@ -2,7 +2,7 @@
 //
 // SPDX-License-Identifier: MIT
 
-// Runs inside the emulated PC (portvex/tests/vm): checks what Portvex reads against the guest
+// Runs inside the emulated PC (checks.sh, beside it): checks what Portvex reads against the guest
 // kernel's own PCI files, runs the library's scan, times EEPROM reads, and starts
 // programs as an ordinary user. The backend is the one PORTVEX names, as for any program.
 #include <fmt/format.h>

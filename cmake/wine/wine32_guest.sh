@@ -5,8 +5,8 @@
 # SPDX-License-Identifier: MIT
 
 # Runs in the emulated PC, in a chroot of this machine's own root file system (see
-# wine32_guest_init.sh): makes the Wine prefix once, keeps one wineserver running with the
-# Wine session started, then runs the jobs that wine32_pc.sh leaves in the job folder, one
+# wine32_guest_root.sh): makes the Wine prefix once, keeps one wineserver running with the
+# Wine session started, then runs the jobs that wine32.sh leaves in the job folder, one
 # at a time, until it finds the file "stop" there.
 #
 #   wine32_guest.sh JOB_FOLDER
@@ -26,9 +26,13 @@ uptime_s() { cut -d' ' -f1 /proc/uptime; }
 log "guest up at $(uptime_s) s; WINEPREFIX=$WINEPREFIX"
 start=$(uptime_s)
 # A 32-bit prefix: the tests run 32-bit programs only, and it is made in half the time of
-# a 64-bit one with its 32-bit half (WINEARCH counts only when the prefix is made: one
-# this machine made before is used as it is).
-[ -f "$WINEPREFIX/system.reg" ] || export WINEARCH=win32
+# a 64-bit one with its 32-bit half.
+export WINEARCH=win32
+if ! [ -x /usr/lib/wine/wine ]; then
+  log "no 32-bit Wine here (/usr/lib/wine/wine): install wine32, or let the tests make an i386 root"
+  touch "$spool/failed"
+  exit 1
+fi
 # The prefix, and with it the Wine session (services, plug and play, the desktop). Under
 # a slow emulation wineboot may stop waiting before wine.inf is installed ("boot event
 # wait timed out"): the prefix is ready when no wineboot or rundll32 is left.
@@ -37,6 +41,11 @@ while pgrep -f 'wineboot.exe|rundll32.exe' >/dev/null; do sleep 1; done
 if ! [ -f "$WINEPREFIX/system.reg" ] || ! [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]; then
   log "wineboot --init did not make the prefix:"
   cat "$spool/wineboot.out" >>"$spool/session.log"
+  touch "$spool/failed"
+  exit 1
+fi
+if ! grep -q '^#arch=win32' "$WINEPREFIX/system.reg"; then
+  log "the Wine prefix $WINEPREFIX is not a 32-bit one ($(grep -m 1 '^#arch=' "$WINEPREFIX/system.reg"))"
   touch "$spool/failed"
   exit 1
 fi

@@ -2,7 +2,7 @@
 #
 # SPDX-License-Identifier: MIT
 
-# Sourced by the emulated-PC runners: Debian's own kernel (package linux-image-amd64),
+# Sourced by boot.sh: Debian's own kernel (package linux-image-amd64),
 # downloaded with apt-get (not installed) and kept in a cache folder that every build
 # folder shares.
 #

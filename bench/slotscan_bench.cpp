@@ -8,7 +8,8 @@
 // Per operation it reports the port accesses, the mandated 1 ms pauses, and the overhead
 // beyond those pauses: (time - pauses x 1 ms) / (pauses x 1 ms).
 #include <benchmark/benchmark.h>
-#include <portio/registers.h>
+#include <eeprom/plx9050.h>
+#include <hw/pci_config.h>
 #include <portvex.h>
 #include <portvex/testing.h>
 #include <simpc/machine.h>
@@ -103,8 +104,8 @@ void simulatorSpeed(benchmark::State& state) {
     const uint32_t kCntrl = 0xE000U + slotscan::kCntrlOffset;  // the rack's first card
     uint32_t device = 0;
     for (auto _ : state) {
-        outportdw(slotscan::kConfigAddressPort, slotscan::ConfigAddress(2, device++ & 31U, 0));
-        benchmark::DoNotOptimize(inportdw(slotscan::kConfigDataPort));
+        outportdw(pci::kConfigAddressPort, pci::ConfigAddress(2, device++ & 31U, 0));
+        benchmark::DoNotOptimize(inportdw(pci::kConfigDataPort));
         const uint32_t cntrl = inportdw(kCntrl);
         outportdw(kCntrl, cntrl | slotscan::kEepromClock);
         outportdw(kCntrl, cntrl & slotscan::kEepromClockLow);

@@ -78,7 +78,8 @@ $as_root apt-get install -y -qq $debs >/dev/null
 installed=yes
 
 step "cardnum from the installed system"
-cardnum --version | grep -qx 'cardnum 1.1.0' || fail "cardnum --version: $(cardnum --version)"
+version=$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)
+cardnum --version | grep -qx "cardnum $version" || fail "cardnum --version: $(cardnum --version)"
 mkdir "$work/rack"
 cp /usr/share/slotscan/racks/rack3.toml "$work/rack/"
 PORTVEX="sim:$work/rack/rack3.toml" cardnum list | tee "$work/list.txt"

@@ -7,10 +7,12 @@
 #pragma once
 
 #include <portvex.h>
+#include <portvex/simulated.h>
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +38,21 @@ namespace portvex {
 // status()          One or two sentences: what the backend reaches, or why it cannot and
 //                   what the user can do. A returned reference stays valid for the life of
 //                   the process, even after the status changes.
+// setCardModel(card, model)
+//                   Puts a card model (portvex/simulated.h) behind the I/O range of `card`,
+//                   or with no model gives the card its own registers back. Only a running
+//                   simulated PC has card models; every other backend refuses. Returns the
+//                   reason it refused, or nothing when done; never throws.
 //
 // read and write may be called from any thread, but the library above never overlaps
 // calls. A backend is made once and lives until the process ends.
+// A card model as C callbacks and the context they are called with.
+struct CallbackModel {
+    portvex_sim_read_fn read = nullptr;
+    portvex_sim_write_fn write = nullptr;
+    void* context = nullptr;
+};
+
 class Backend {
   public:
     Backend() = default;
@@ -51,6 +65,12 @@ class Backend {
     virtual const char* name() const = 0;
     virtual bool ready() const = 0;
     virtual const std::string& status() const = 0;
+    virtual std::optional<std::string> setCardModel(const char* /*card*/,
+                                                    std::optional<CallbackModel> /*model*/) {
+        return "card models need the simulated PC (PORTVEX=sim:/path/to/rack.toml), but the "
+               "port layer is '" +
+               std::string(name()) + "': " + status();
+    }
 };
 
 // The simulated PC described by a rack file; PORTVEX_TRACE, when set, names the trace file.
@@ -65,10 +85,10 @@ std::unique_ptr<Backend> makeMachineBackend(simpc::Machine& machine);
 // it, so that programs on real hardware never load it (simulator_loader.cpp).
 std::unique_ptr<Backend> loadSimulatorModule(const std::string& rackFile);
 
-// The machine behind a simulator backend; nullptr for any other backend.
-simpc::Machine* simulatedMachine(Backend& backend);
-// In the simulated PC module: the machine of the backend it made, for card models.
-simpc::Machine* moduleMachine();
+// Puts `model` behind the I/O range of `card` of `machine`, or takes the card's model away
+// (simulator_models.cpp). The reason it cannot, or nothing when done; never throws.
+std::optional<std::string> setCardModel(simpc::Machine& machine, const char* card,
+                                        std::optional<CallbackModel> model);
 
 // Routes the process's port accesses to `backend` (not owned) instead of the one PORTVEX
 // chose; nullptr hands them back. The hook behind portvex::useMachine: hidden in
@@ -76,9 +96,14 @@ simpc::Machine* moduleMachine();
 void injectBackend(Backend* backend);
 
 // What the simulated PC module exports: a backend for a rack file, to be deleted by the
-// caller. Never nullptr; a rack that cannot be loaded gives a backend that says why.
+// caller. Never nullptr; a rack that cannot be loaded gives a backend that says why. The
+// name changes with the virtual functions of Backend, so that a module built with another
+// set of them is refused ("lacks ...") rather than called.
 using SimulatorEntry = Backend* (*)(const char* rackFile);
-inline constexpr const char* kSimulatorEntryName = "portvex_simulator_backend";
+#define PORTVEX_SIMULATOR_ENTRY portvex_simulator_backend_2
+#define PORTVEX_NAME_OF(symbol) PORTVEX_NAME_OF_(symbol)
+#define PORTVEX_NAME_OF_(symbol) #symbol
+inline constexpr const char* kSimulatorEntryName = PORTVEX_NAME_OF(PORTVEX_SIMULATOR_ENTRY);
 
 // A device whose I/O range a backend checks when it starts, so that a user who may not use
 // it is told before any access: the IDs as in the first configuration dword, and the BAR.

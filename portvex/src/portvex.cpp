@@ -2,11 +2,15 @@
 //
 // SPDX-License-Identifier: MIT
 
-// The exported port operations and the status calls for tools.
+// The exported port operations, the status calls for tools, and card models for programs
+// on the simulated PC.
 #include <portvex.h>
+#include <portvex/simulated.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include "backend.h"
 
@@ -24,6 +28,25 @@ std::atomic<Backend*> injected{nullptr};
 Backend& active() {
     Backend* backend = injected.load(std::memory_order_acquire);
     return backend != nullptr ? *backend : environmentBackend();
+}
+
+void say(char* why, size_t whySize, const char* reason) {
+    if (why != nullptr && whySize > 0) std::snprintf(why, whySize, "%s", reason);
+}
+
+// 1, or 0 with the reason in `why`. Nothing thrown leaves the C boundary.
+int attachOrDetach(const char* card, std::optional<CallbackModel> model, char* why,
+                   size_t whySize) noexcept {
+    try {
+        const std::optional<std::string> refused = active().setCardModel(card, model);
+        if (!refused) return 1;
+        say(why, whySize, refused->c_str());
+    } catch (const std::exception& e) {
+        say(why, whySize, e.what());
+    } catch (...) {
+        say(why, whySize, "unexpected error");
+    }
+    return 0;
 }
 
 }  // namespace
@@ -54,6 +77,17 @@ PORTVEX_API int portvex_ready(void) {
 
 PORTVEX_API const char* portvex_status(void) {
     return portvex::active().status().c_str();
+}
+
+PORTVEX_API int portvex_sim_attach(const char* card, portvex_sim_read_fn read,
+                                   portvex_sim_write_fn write, void* context, char* why,
+                                   size_t why_size) {
+    return portvex::attachOrDetach(card, portvex::CallbackModel{read, write, context}, why,
+                                   why_size);
+}
+
+PORTVEX_API int portvex_sim_detach(const char* card, char* why, size_t why_size) {
+    return portvex::attachOrDetach(card, std::nullopt, why, why_size);
 }
 
 }  // extern "C"

@@ -40,9 +40,12 @@ class SimulatorBackend final : public Backend {
     const char* name() const override { return "sim"; }
     bool ready() const override { return true; }
     const std::string& status() const override { return status_; }
+    std::optional<std::string> setCardModel(const char* card,
+                                            std::optional<CallbackModel> model) override {
+        return portvex::setCardModel(machine_, card, model);
+    }
 
     void traceTo(std::ostream* out) { machine_.setTrace(out); }
-    simpc::Machine& machine() { return machine_; }
 
   private:
     simpc::Machine& machine_;
@@ -52,11 +55,6 @@ class SimulatorBackend final : public Backend {
 };
 
 }  // namespace
-
-simpc::Machine* simulatedMachine(Backend& backend) {
-    auto* simulator = dynamic_cast<SimulatorBackend*>(&backend);
-    return simulator != nullptr ? &simulator->machine() : nullptr;
-}
 
 std::unique_ptr<Backend> makeMachineBackend(simpc::Machine& machine) {
     return std::make_unique<SimulatorBackend>(machine,

@@ -3,24 +3,11 @@
 // SPDX-License-Identifier: MIT
 
 // The entry of the simulated PC module (portvex-sim.so), which libportvex loads when
-// PORTVEX=sim: names a rack file.
+// PORTVEX=sim: names a rack file. Card models reach the machine through the backend it
+// returns (Backend::setCardModel).
 #include "backend.h"
 
-namespace portvex {
-namespace {
-simpc::Machine* theMachine = nullptr;
-}
-
-simpc::Machine* moduleMachine() {
-    return theMachine;
-}
-
-}  // namespace portvex
-
-extern "C" __attribute__((visibility("default"))) portvex::Backend* portvex_simulator_backend(
+extern "C" __attribute__((visibility("default"))) portvex::Backend* PORTVEX_SIMULATOR_ENTRY(
     const char* rackFile) {
-    auto backend = portvex::makeRackBackend(std::string(rackFile));
-    // Kept for the card models (simulator_models.cpp); the backend lives as long as the process.
-    portvex::theMachine = portvex::simulatedMachine(*backend);
-    return backend.release();
+    return portvex::makeRackBackend(std::string(rackFile)).release();
 }

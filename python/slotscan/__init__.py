@@ -51,6 +51,7 @@ __all__ = [
     "renumber",
     "renumber_at",
     "scan",
+    "simulated",
     "use_port_layer",
 ]
 
@@ -470,3 +471,8 @@ def renumber_at(index: int, new: int, ids: Ids = None, *, force: bool = False) -
     wanted = _index(index)
     new_no = _card_no(new, "new")
     _renumber(_filter(ids), wanted, new_no, force, by_index=True)
+
+
+# Card models for the simulated PC, reachable as slotscan.simulated after `import slotscan`.
+# Imported last: the module builds on the names above.
+from . import simulated  # noqa: E402

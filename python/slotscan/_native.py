@@ -91,7 +91,7 @@ def _declare(lib: ctypes.CDLL, name: str, restype: object, *argtypes: object) ->
         function = getattr(lib, name)
     except AttributeError as err:
         raise ImportError(f"{lib._name} has no function {name}: this package needs the "
-                          "library of Slotscan 1.1.0 or later") from err
+                          "library of Slotscan 1.2.0 or later") from err
     function.restype = restype
     function.argtypes = list(argtypes)
 
@@ -109,6 +109,13 @@ _declare(portvex, "outportdw", None, ctypes.c_uint32, ctypes.c_uint32)
 _declare(portvex, "portvex_backend", ctypes.c_char_p)
 _declare(portvex, "portvex_ready", ctypes.c_int)
 _declare(portvex, "portvex_status", ctypes.c_char_p)
+# Card models of the simulated PC (portvex/simulated.h).
+SIM_READ = ctypes.CFUNCTYPE(ctypes.c_uint32, ctypes.c_void_p, ctypes.c_uint32)
+SIM_WRITE = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint32)
+_declare(portvex, "portvex_sim_attach", ctypes.c_int, ctypes.c_char_p, SIM_READ, SIM_WRITE,
+         ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t)
+_declare(portvex, "portvex_sim_detach", ctypes.c_int, ctypes.c_char_p, ctypes.c_char_p,
+         ctypes.c_size_t)
 _declare(slotscan, "ScanPCICards_0", _i32, _idp, ctypes.POINTER(PCICardEntryStruct), _i32)
 _declare(slotscan, "ChangeCardNo_0", _i32, _idp, _i32, _i32)
 _declare(slotscan, "SetCardNoByOrder_0", _i32, _idp, _i32, _i32)

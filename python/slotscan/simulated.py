@@ -23,17 +23,15 @@ from __future__ import annotations
 
 import ctypes
 import operator
-import os
 import threading
-from typing import Protocol
+from typing import Callable, Protocol
 
 import slotscan
 
+from . import _native
+
 __all__ = ["CardModel", "ModelError", "SimulationError", "attach", "detach"]
 
-_SONAME = "portvex-sim.so"  # the simulated PC module the port layer loaded
-_READ = ctypes.CFUNCTYPE(ctypes.c_uint32, ctypes.c_void_p, ctypes.c_uint32)
-_WRITE = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint32)
 
 
 class CardModel(Protocol):
@@ -87,25 +85,12 @@ def _card_name(card: int | str | slotscan.Card) -> str:
     return f"{found.io_base:#x}"
 
 
-def _module() -> ctypes.CDLL:
-    status = slotscan.port_status()  # also makes the port layer load the module
-    if status.backend != "sim" or not status.ready:
-        raise SimulationError("card models need the simulated PC "
-                              f"(PORTVEX=sim:/path/to/rack.toml), but the port layer is "
-                              f"'{status.backend}': {status.status}")
-    try:
-        module = ctypes.CDLL(_SONAME, mode=os.RTLD_NOW | os.RTLD_NOLOAD)
-    except OSError as err:
-        raise SimulationError(f"the simulated PC module is not loaded: {err}") from err
-    for name in ("portvex_simulator_attach", "portvex_simulator_detach"):
-        getattr(module, name).restype = ctypes.c_int
-    return module
-
-
-def _call(function: str, name: str, *arguments: object) -> None:
+def _call(function: Callable[..., int], name: str, *arguments: object) -> None:
+    """Calls portvex_sim_attach or portvex_sim_detach; SimulationError with the port
+    layer's reason when it refuses (a backend other than the simulated PC included)."""
+    slotscan._enter_port_layer()  # the port layer chooses its backend, as for a lookup
     why = ctypes.create_string_buffer(512)
-    module = _module()
-    if not getattr(module, function)(name.encode(), *arguments, why, ctypes.sizeof(why)):
+    if not function(name.encode(), *arguments, why, ctypes.sizeof(why)):
         raise SimulationError(f"card {name}: {why.value.decode(errors='replace')}")
 
 
@@ -135,8 +120,8 @@ def attach(card: int | str | slotscan.Card, model: CardModel) -> None:
             except BaseException as err:  # noqa: B036 - handed to the caller, never lost
                 _fail(f"{described} in write({offset:#x}, {value:#x})", err)
 
-        callbacks = (_READ(read), _WRITE(write))
-        _call("portvex_simulator_attach", name, *callbacks, None)
+        callbacks = (_native.SIM_READ(read), _native.SIM_WRITE(write))
+        _call(_native.portvex.portvex_sim_attach, name, *callbacks, None)
         _attached[name] = (model, *callbacks)
         slotscan._after_access = _raise_pending
 
@@ -145,5 +130,5 @@ def detach(card: int | str | slotscan.Card) -> None:
     """Give the card its rack registers back."""
     with slotscan._lock:
         name = _card_name(card)
-        _call("portvex_simulator_detach", name)
+        _call(_native.portvex.portvex_sim_detach, name)
         _attached.pop(name, None)

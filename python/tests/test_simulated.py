@@ -99,15 +99,27 @@ def test_attach_refuses_what_cannot_be_served() -> None:
         slotscan.simulated.attach(CARD, object())  # type: ignore[arg-type]
 
 
-def test_attach_without_the_simulated_pc_is_an_error() -> None:
-    done = run_python("import slotscan.simulated as s\n"
+@pytest.mark.parametrize("portvex, reason", [
+    ("none", "port layer is 'none'"),
+    ("sim:{missing}", "missing.toml"),
+])
+def test_attach_without_a_running_simulated_pc_is_an_error(tmp_path: Path, portvex: str,
+                                                           reason: str) -> None:
+    # `import slotscan` alone reaches slotscan.simulated, as its docstring writes it.
+    done = run_python("import slotscan\n"
+                      "s = slotscan.simulated\n"
                       "try:\n s.attach('00:0a.0', object())\nexcept TypeError: pass\n"
                       "class M:\n def read(self, o): return 0\n def write(self, o, v): pass\n"
-                      "try:\n s.attach('00:0a.0', M())\n"
-                      "except s.SimulationError as e: print('refused:', e)\n",
-                      {"PORTVEX": "none"})
-    assert "refused: card models need the simulated PC" in done.stdout, done.stderr
-    assert "port layer is 'none'" in done.stdout
+                      "for call in (lambda: s.attach('00:0a.0', M()),\n"
+                      "             lambda: s.detach('00:0a.0')):\n"
+                      " try:\n  call()\n"
+                      " except s.SimulationError as e: print('refused:', e)\n",
+                      {"PORTVEX": portvex.format(missing=tmp_path / "missing.toml")})
+    refusals = done.stdout.splitlines()
+    assert len(refusals) == 2, done.stdout + done.stderr
+    for refusal in refusals:
+        assert refusal.startswith("refused: card 00:0a.0: card models need the simulated PC")
+        assert reason in refusal
 
 
 def run_example(script: str, rack: Path) -> subprocess.CompletedProcess[str]:

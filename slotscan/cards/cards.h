@@ -10,11 +10,12 @@
 // table itself is static and is refilled by the next scan.
 #pragma once
 
+#include <hw/pci_config.h>
 #include <slotscan.h>
 
 #include <cstdint>
 
-#include "portio/registers.h"
+#include "eeprom/plx9050.h"
 
 namespace slotscan {
 
@@ -59,8 +60,6 @@ int32_t IOBaseByCardNo(const PCIID* filter, int32_t cardNo, uint16_t* ioBase, ui
 int32_t IOBaseByOrder(const PCIID* filter, int32_t index, uint16_t* ioBase, uint16_t* irq);
 int32_t RenumberByCardNo(const PCIID* filter, int32_t oldNo, int32_t newNo);
 int32_t RenumberByOrder(const PCIID* filter, int32_t index, int32_t newNo);
-#if !defined(_WIN32)
 int32_t Snapshot(const PCIID* filter, PCICardEntry* cards, int32_t capacity);
-#endif
 
 }  // namespace slotscan

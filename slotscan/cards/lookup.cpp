@@ -31,7 +31,6 @@ int32_t IOBaseByOrder(const PCIID* filter, int32_t index, uint16_t* ioBase, uint
     return Answer(AtIndex(ScanCards(filter), index), ioBase, irq);
 }
 
-#if !defined(_WIN32)
 int32_t Snapshot(const PCIID* filter, PCICardEntry* cards, int32_t capacity) {
     const CardTableView table = ScanCards(filter);
     const int32_t stored = capacity < table.count ? (capacity > 0 ? capacity : 0) : table.count;
@@ -41,6 +40,5 @@ int32_t Snapshot(const PCIID* filter, PCICardEntry* cards, int32_t capacity) {
     }
     return table.count;
 }
-#endif
 
 }  // namespace slotscan

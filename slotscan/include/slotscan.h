@@ -16,7 +16,7 @@
  *
  * The twelve operations come first. On Linux the library adds the operations of the
  * section "Extension of the twelve operations" at the end (since version 1.1.0); the
- * Windows DLLs export the twelve only.
+ * Windows DLLs export the twelve only, so there the extension cannot be linked or bound.
  */
 #ifndef SLOTSCAN_H
 #define SLOTSCAN_H
@@ -83,9 +83,8 @@ SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder_0(const PCIID* filter, int32
 
 /*
  * Extension of the twelve operations (Linux library 1.1.0 and later; not in the Windows
- * DLLs).
+ * DLLs' export tables).
  */
-#if !defined(_WIN32)
 
 /* One card as a snapshot reports it. */
 typedef struct PCICardEntry {
@@ -104,8 +103,6 @@ typedef struct PCICardEntry {
 SLOTSCAN_API int32_t SLOTSCAN_CALL ScanPCICards(PCICardEntry* cards, int32_t capacity);
 SLOTSCAN_API int32_t SLOTSCAN_CALL ScanPCICards_0(const PCIID* filter, PCICardEntry* cards,
                                                   int32_t capacity);
-
-#endif /* !_WIN32 */
 
 #ifdef __cplusplus
 }

@@ -77,8 +77,8 @@ SLOTSCAN_API int32_t SLOTSCAN_CALL SetCardNoByOrder(int32_t index, int32_t newNo
     return SetCardNoByOrder_0(&kDefaultFilter, index, newNo);
 }
 
-#if !defined(_WIN32)
-// Extension of the twelve operations: the Linux library only.
+// Extension of the twelve operations: in every build, exported where the export table
+// lists it (slotscan/CMakeLists.txt).
 
 SLOTSCAN_API int32_t SLOTSCAN_CALL ScanPCICards_0(const PCIID* filter, PCICardEntry* cards,
                                                   int32_t capacity) {
@@ -88,6 +88,5 @@ SLOTSCAN_API int32_t SLOTSCAN_CALL ScanPCICards_0(const PCIID* filter, PCICardEn
 SLOTSCAN_API int32_t SLOTSCAN_CALL ScanPCICards(PCICardEntry* cards, int32_t capacity) {
     return ScanPCICards_0(&kDefaultFilter, cards, capacity);
 }
-#endif
 
 }  // extern "C"

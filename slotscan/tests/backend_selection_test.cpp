@@ -5,7 +5,7 @@
 // The backend PORTVEX chooses, and cards renumbered by one process seen by the next.
 // Each case runs in a child process, since a process chooses its backend once.
 #include <gtest/gtest.h>
-#include <portio/registers.h>
+#include <hw/pci_config.h>
 #include <portvex.h>
 #include <slotscan.h>
 #include <sys/wait.h>
@@ -60,8 +60,8 @@ class EnvironmentBackendTest : public ::testing::Test {
 // (PORTVEX unset means real hardware: portvex/tests runs that against a stand-in /sys.)
 TEST_F(EnvironmentBackendTest, NoneMeansNoPortIsTouchedAndStatusSaysWhy) {
     const int status = inChild("none", [] {
-        if (inportdw(slotscan::kConfigDataPort) != 0xFFFFFFFF) return 10;
-        outportdw(slotscan::kConfigAddressPort, slotscan::ConfigAddress(0, 0, 0));
+        if (inportdw(pci::kConfigDataPort) != 0xFFFFFFFF) return 10;
+        outportdw(pci::kConfigAddressPort, pci::ConfigAddress(0, 0, 0));
         int16_t numbers[MAX_CARDS];
         if (FindPCICard(numbers) != 0) return 11;
         if (portvex_ready() != 0) return 12;

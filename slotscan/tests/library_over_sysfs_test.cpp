@@ -5,8 +5,9 @@
 // The library through the default backend, against a stand-in /sys named by
 // PORTVEX_SYSFS_ROOT: with PORTVEX unset the scan runs over the kernel's files. Each case
 // runs in a child process, since a process chooses its backend once.
+#include <eeprom/plx9050.h>
 #include <gtest/gtest.h>
-#include <portio/registers.h>
+#include <hw/pci_config.h>
 #include <portvex.h>
 #include <slotscan.h>
 #include <stdlib.h>
@@ -27,9 +28,9 @@ class SysfsLibraryTest : public ::testing::Test {
     // One 9050 card on bus 1: BAR1 I/O 0xE000 (local registers), BAR4 I/O 0xD000, IRQ 9.
     void SetUp() override {
         ConfigSpace card(0x10B5, 0x9050);
-        card.set(slotscan::kBar1Offset, 0xE001)
-            .set(slotscan::kBar4Offset, 0xD001)
-            .set(slotscan::kInterruptLineOffset, 0x0109);
+        card.set(pci::kBar1Offset, 0xE001)
+            .set(pci::kBar4Offset, 0xD001)
+            .set(pci::kInterruptLineOffset, 0x0109);
         sys.addDevice("0000:00:00.0", ConfigSpace(0x8086, 0x1237));
         sys.addDevice("0000:01:04.0", card,
                       {FakeBar{1, 0xE000, 0xE07F, kIoFlags}, FakeBar{4, 0xD000, 0xD00F, kIoFlags}});

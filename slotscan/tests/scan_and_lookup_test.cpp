@@ -37,8 +37,8 @@ TEST_F(ScanTest, AccessCountsFollowDevicesAndCards) {
     addCard(2, 3);
     int16_t numbers[MAX_CARDS] = {};
     ASSERT_EQ(FindPCICard(numbers), 3);
-    EXPECT_EQ(accesses(), kEmptyScanAccesses + 8 * kPerDeviceAccesses + 3 * kEepromReadAccesses);
-    EXPECT_EQ(pauseCount(), 3U);
+    EXPECT_EQ(accesses(), scanCost(8, 3).accesses);
+    EXPECT_EQ(pauseCount(), scanCost(8, 3).pauses);
     EXPECT_EQ(pausedFor(), std::chrono::milliseconds(3)) << "a millisecond per card number read";
     EXPECT_EQ(numbers[0], 1);
     EXPECT_EQ(numbers[1], 2);

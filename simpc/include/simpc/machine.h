@@ -35,9 +35,9 @@ struct PortCounters {
 // Not thread-safe: one thread drives a machine at a time.
 //
 // The simulated PC writes down its own register layout (here, in plx9050_card.h and in
-// eeprom93c46.h) instead of including the library's slotscan/portio/registers.h, on
-// purpose: a reference model that shared the constants of the code it checks would agree
-// with that code's mistakes.
+// eeprom93c46.h) instead of including hw/pci_config.h and the library's eeprom/plx9050.h,
+// on purpose: a reference model that shared the constants of the code it checks would
+// agree with that code's mistakes.
 class SIMPC_API Machine {
   public:
     static constexpr uint32_t kPortCount = 0x10000;

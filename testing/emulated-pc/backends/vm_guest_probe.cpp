@@ -7,6 +7,7 @@
 // programs as an ordinary user. The backend is the one PORTVEX names, as for any program.
 #include <fmt/format.h>
 #include <grp.h>
+#include <hw/pci_config.h>
 #include <portvex.h>
 #include <slotscan.h>
 #include <unistd.h>
@@ -24,12 +25,13 @@
 
 #include "cards/cards.h"
 #include "eeprom/eeprom.h"
+#include "eeprom/plx9050.h"
 #include "portio/portio.h"
-#include "portio/registers.h"
 
 namespace {
 
-using namespace slotscan;  // the register layout
+using namespace pci;       // the configuration registers
+using namespace slotscan;  // the bridge's registers
 constexpr uint32_t kAllOnes = 0xFFFFFFFF;
 
 uint32_t configAddress(uint32_t bus, uint32_t device, uint32_t offset) {

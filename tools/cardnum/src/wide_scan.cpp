@@ -4,14 +4,15 @@
 
 #include "wide_scan.h"
 
+#include <eeprom/plx9050.h>
 #include <fmt/format.h>
-#include <portio/registers.h>
+#include <hw/pci_config.h>
 #include <portvex.h>
 
 namespace cardnum {
 namespace {
 
-using namespace slotscan;  // the register layout
+using namespace pci;  // the configuration registers
 
 uint32_t readConfig(uint32_t address, uint32_t offset) {
     outportdw(kConfigAddressPort, address | ConfigOffset(offset));
@@ -56,8 +57,9 @@ std::vector<PciFunction> scanAllFunctions() {
 }
 
 bool eepromPresent(uint16_t localRegBase) {
-    const auto port = static_cast<uint32_t>(static_cast<uint16_t>(localRegBase + kCntrlOffset));
-    return (inportdw(port) & kEepromPresent) != 0;
+    const auto port =
+        static_cast<uint32_t>(static_cast<uint16_t>(localRegBase + slotscan::kCntrlOffset));
+    return (inportdw(port) & slotscan::kEepromPresent) != 0;
 }
 
 }  // namespace cardnum

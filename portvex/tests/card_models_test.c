@@ -4,9 +4,10 @@
  * SPDX-License-Identifier: MIT
  */
 
-/* A card model in C through portvex/simulated.h, as a program would attach one: run with
- * PORTVEX=sim: naming a copy of examples/racks/dio32.toml ("sim" argument), or with another
- * backend ("other" argument), where attaching must fail and say why. */
+/* A card model in C through portvex/simulated.h, as a program attaches one, linked with
+ * libportvex.so.1 alone: run with PORTVEX=sim: naming a copy of examples/racks/dio32.toml
+ * ("sim"), with PORTVEX=none ("none"), or with PORTVEX=sim: naming a missing rack file
+ * ("broken"), where attaching and detaching must fail and say why. */
 #include <portvex.h>
 #include <portvex/simulated.h>
 #include <stdio.h>
@@ -41,11 +42,24 @@ static void expect(int ok, const char* what) {
 int main(int argc, char** argv) {
     char why[256] = "";
     struct state s = {0, 0, 0};
-    if (argc > 1 && strcmp(argv[1], "other") == 0) {
+    if (argc > 1 && strcmp(argv[1], "sim") != 0) {
+        const int none = strcmp(argv[1], "none") == 0;
         expect(!portvex_sim_attach("00:0a.0", model_read, model_write, &s, why, sizeof why),
-               "attach without the simulated PC fails");
+               "attach without a running simulated PC fails");
         expect(strstr(why, "card models need the simulated PC") != NULL, why);
+        expect(strstr(why, none ? "port layer is 'none'" : "missing.toml") != NULL,
+               "the reason names the backend, or the rack file that did not load");
+        why[0] = '\0';
+        expect(!portvex_sim_detach("00:0a.0", why, sizeof why) &&
+                   strstr(why, "card models need the simulated PC") != NULL,
+               "detach without a running simulated PC fails");
+        expect(!portvex_sim_attach("00:0a.0", model_read, model_write, &s, NULL, 0),
+               "no buffer for the reason is allowed");
+        char tiny[8] = "xxxxxxx";
+        expect(!portvex_sim_detach("00:0a.0", tiny, 4) && strlen(tiny) == 3,
+               "the reason is cut to the buffer, with its NUL");
         expect(inportdw(0x300) == 0xFFFFFFFFu, "nothing decodes the range");
+        expect(s.reads == 0 && s.writes == 0, "the model is never called");
     } else {
         expect(inportdw(0x300) == 0xD1032001u, "the rack's ID register before attach");
         expect(portvex_sim_attach("00:0a.0", model_read, model_write, &s, why, sizeof why), why);
@@ -69,7 +83,9 @@ int main(int argc, char** argv) {
                "an I/O base without a card is refused");
         expect(!portvex_sim_attach("00:0a.0", NULL, model_write, &s, why, sizeof why),
                "a model needs both callbacks");
+        expect(!portvex_sim_detach(NULL, why, sizeof why) && strstr(why, "no card named") != NULL,
+               "a card must be named");
     }
-    printf("%s\n", failures == 0 ? "model hook checks passed" : "model hook checks FAILED");
+    printf("%s\n", failures == 0 ? "card model checks passed" : "card model checks FAILED");
     return failures == 0 ? 0 : 1;
 }

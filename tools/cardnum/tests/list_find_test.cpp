@@ -46,7 +46,7 @@ TEST(List, ShowsEachCardWithItsSlotInTableOrder) {
     EXPECT_EQ(third.at("bus"), 1);
     EXPECT_EQ(third.at("device"), 4);
     EXPECT_EQ(third.at("slot"), "01:04");
-    EXPECT_EQ(list.at("filter").at("text"), "9050:10B5");
+    EXPECT_EQ(list.at("filter").at("text"), "10b5:9050");
 }
 
 TEST(List, EmptyMachineListsNothingAndPointsToDoctor) {
@@ -76,7 +76,9 @@ TEST(List, UnnumberedCardShowsTheWordInHex) {
     EXPECT_NE(run.out.find("65535 (0xFFFF)"), std::string::npos) << run;
 }
 
-TEST(List, IdOptionSelectsCardsWithOtherIds) {
+// --pci takes IDs as lspci writes them, empty fields for any; --id the same IDs in the
+// record's order.
+TEST(List, PciAndIdOptionsSelectCardsWithOtherIds) {
     Workspace ws;
     const auto rack = ws.rack("otherid.toml");
     auto slots = [&](std::vector<std::string> args) {
@@ -90,6 +92,13 @@ TEST(List, IdOptionSelectsCardsWithOtherIds) {
     };
     using Slots = std::vector<std::string>;
     EXPECT_EQ(slots({}), Slots{"00:0a"}) << "the library's own IDs by default";
+    EXPECT_EQ(slots({"--pci", "10b5:9050"}), Slots{"00:0a"});
+    EXPECT_EQ(slots({"--pci", "5678:1234"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--pci", "0x5678:0X1234:1234:0001"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--pci", ":1234"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--pci", "*:*:1234:"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--pci", "5678:1234:1234:0002"}), Slots{});
+    EXPECT_EQ(slots({"--pci", ":"}), (Slots{"00:0a", "00:0b"}));
     EXPECT_EQ(slots({"--id", "9050:10b5"}), Slots{"00:0a"});
     EXPECT_EQ(slots({"--id", "1234:5678"}), Slots{"00:0b"});
     EXPECT_EQ(slots({"--id", "0x1234:0x5678:0001:1234"}), Slots{"00:0b"});

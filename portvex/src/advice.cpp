@@ -41,17 +41,28 @@ Standing standingFor(const GroupView& group) {
     return group.userListed ? Standing::MemberSinceLogin : Standing::NotMember;
 }
 
+std::string pciIds(uint32_t ids) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x:%04x", ids & 0xFFFF, ids >> 16);
+    return text;
+}
+
+std::string namedPciIds(uint32_t ids) {
+    char text[32];
+    std::snprintf(text, sizeof text, "vendor %04x, device %04x", ids & 0xFFFF, ids >> 16);
+    return text;
+}
+
 std::string refused(const RefusedRange& range) {
-    char ids[16];
-    std::snprintf(ids, sizeof ids, "%04x:%04x", range.ids & 0xFFFF, range.ids >> 16);
+    const std::string ids = pciIds(range.ids);
     const std::string owner = range.ruleCovers
                                   ? "an I/O range of a device the portvex group rule covers"
                                   : "an I/O range of a device no portvex group rule covers";
     std::string todo;
     switch (range.standing) {
         case Standing::RuleMissing:
-            todo = std::string("install a portvex group rule for the IDs ") + ids +
-                   " (the Portvex README shows the rule); or run as root";
+            todo = "install a portvex group rule for the IDs " + ids + " (" +
+                   namedPciIds(range.ids) + "; the Portvex README shows the rule); or run as root";
             break;
         case Standing::GroupMissing:
             todo =

@@ -72,6 +72,11 @@ struct RefusedRange {
     std::string error;  // the system's reason
 };
 
+// A device's IDs as lspci writes them, from its first configuration dword: "10b5:9050",
+// and with the fields named: "vendor 10b5, device 9050". cardnum spells them alike.
+std::string pciIds(uint32_t ids);
+std::string namedPciIds(uint32_t ids);
+
 // Which range was refused, whose it is, and what to do.
 std::string refused(const RefusedRange& range);
 

@@ -118,7 +118,8 @@ TEST(RefusalTest, SaysWhatTheRangeIsAndWhatToDo) {
     range.error = "Permission denied";
     const std::pair<Standing, const char*> todo[] = {
         {Standing::RuleMissing,
-         "install a portvex group rule for the IDs 10b5:9050 (the Portvex README shows the rule)"},
+         "install a portvex group rule for the IDs 10b5:9050 (vendor 10b5, device 9050; the "
+         "Portvex README shows the rule)"},
         {Standing::GroupMissing, "no portvex group yet"},
         {Standing::NotMember, "add your user to the portvex group"},
         {Standing::MemberSinceLogin, "joined the portvex group after this login"},

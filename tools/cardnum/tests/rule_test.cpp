@@ -10,6 +10,7 @@
 #include <fstream>
 #include <regex>
 
+#include "advice.h"
 #include "cardnum_process.h"
 
 namespace {
@@ -17,7 +18,8 @@ namespace {
 using cardnum_test::Workspace;
 
 struct RuleCase {
-    const char* id;        // --id, or "" for the library's own IDs
+    const char* option;    // --pci or --id
+    const char* id;        // its IDs, or "" for the library's own
     const char* match;     // the rule's match part
     const char* fileName;  // where the install line puts it
     const char* trigger;   // the trigger line's matches
@@ -29,7 +31,7 @@ TEST_P(Rule, MatchesTheIdsAndSaysHowToInstallAndApplyIt) {
     const RuleCase& c = GetParam();
     Workspace ws;
     std::vector<std::string> args = {"rule"};
-    if (*c.id != '\0') args.insert(args.end(), {"--id", c.id});
+    if (*c.id != '\0') args.insert(args.end(), {c.option, c.id});
     const auto run = ws.cardnum("none", args);
     ASSERT_EQ(run.exitCode, 0) << run;
     EXPECT_NE(run.out.find(std::string("ACTION==\"add|bind\", SUBSYSTEM==\"pci\", ") + c.match +
@@ -49,25 +51,25 @@ TEST_P(Rule, MatchesTheIdsAndSaysHowToInstallAndApplyIt) {
 INSTANTIATE_TEST_SUITE_P(
     Ids, Rule,
     ::testing::Values(
-        RuleCase{"", R"(ATTR{vendor}=="0x10b5", ATTR{device}=="0x9050")", "60-portvex.rules",
-                 "--attr-match=vendor=0x10b5 --attr-match=device=0x9050"},
+        RuleCase{"--pci", "", R"(ATTR{vendor}=="0x10b5", ATTR{device}=="0x9050")",
+                 "60-portvex.rules", "--attr-match=vendor=0x10b5 --attr-match=device=0x9050"},
         RuleCase{
-            "30c8:1498:5:6",
+            "--pci", "1498:30c8:6:5",
             R"(ATTR{vendor}=="0x1498", ATTR{device}=="0x30c8", ATTR{subsystem_vendor}=="0x0006", ATTR{subsystem_device}=="0x0005")",
             "60-portvex-1498-30c8-0006-0005.rules",
             "--attr-match=vendor=0x1498 --attr-match=device=0x30c8 "
             "--attr-match=subsystem_vendor=0x0006 --attr-match=subsystem_device=0x0005"},
-        RuleCase{"0:1498", R"(ATTR{vendor}=="0x1498")", "60-portvex-1498-0000.rules",
+        RuleCase{"--pci", "1498:", R"(ATTR{vendor}=="0x1498")", "60-portvex-1498-0000.rules",
                  "--attr-match=vendor=0x1498"},
         // Each ID set has a file of its own: installing one never replaces another's.
         RuleCase{
-            "9050:10b5:1:1",
+            "--pci", "10b5:9050:1:1",
             R"(ATTR{vendor}=="0x10b5", ATTR{device}=="0x9050", ATTR{subsystem_vendor}=="0x0001", ATTR{subsystem_device}=="0x0001")",
             "60-portvex-10b5-9050-0001-0001.rules",
             "--attr-match=vendor=0x10b5 --attr-match=device=0x9050 "
             "--attr-match=subsystem_vendor=0x0001 --attr-match=subsystem_device=0x0001"},
         RuleCase{
-            "9050:10b5:2:0",
+            "--id", "9050:10b5:2:0",
             R"(ATTR{vendor}=="0x10b5", ATTR{device}=="0x9050", ATTR{subsystem_device}=="0x0002")",
             "60-portvex-10b5-9050-0000-0002.rules",
             "--attr-match=vendor=0x10b5 --attr-match=device=0x9050 "
@@ -127,6 +129,39 @@ TEST(RuleGrant, CoversEveryIoRangeOfTheDevice) {
     const std::string one = device.string() + "/resource1\n";
     const std::string four = device.string() + "/resource4\n";
     EXPECT_EQ(granted, one + one + four + four);
+}
+
+// A portvex refusal names the device's IDs as lspci writes them, and tells to install a
+// rule for them; given to `cardnum rule --pci`, they are spelt back the same way, named
+// field by field the same way, and make the rule for that very device.
+TEST(RuleForRefusedDevice, SpellsTheIdsAsThePortvexRefusalDoes) {
+    portvex::advice::RefusedRange range;
+    range.where = range.path = "/sys/bus/pci/devices/0000:00:05.0/resource1";
+    range.device = "0000:00:05.0";
+    range.ids = 0x56781234;  // the first configuration dword: device 5678, vendor 1234
+    range.bar = 1;
+    range.standing = portvex::advice::Standing::RuleMissing;
+    const std::string refusal = portvex::advice::refused(range);
+    std::smatch ids;
+    ASSERT_TRUE(std::regex_search(refusal, ids, std::regex(R"(BAR1 of 0000:00:05\.0 \(([^)]*)\))")))
+        << refusal;
+    std::smatch named;
+    ASSERT_TRUE(std::regex_search(
+        refusal, named, std::regex("rule for the IDs " + ids[1].str() + R"( \(([^;]*);)")))
+        << refusal;
+    EXPECT_EQ(ids[1], "1234:5678") << "vendor first, as lspci -n writes it";
+
+    Workspace ws;
+    const auto rule = ws.cardnum("none", {"rule", "--pci", ids[1]});
+    ASSERT_EQ(rule.exitCode, 0) << rule;
+    EXPECT_NE(rule.out.find("# with IDs " + ids[1].str() + " (" + named[1].str() + ")"),
+              std::string::npos)
+        << refusal << '\n'
+        << rule;
+    EXPECT_NE(rule.out.find("cardnum rule --pci " + ids[1].str() + " |"), std::string::npos)
+        << rule;
+    EXPECT_NE(rule.out.find(R"(ATTR{vendor}=="0x1234", ATTR{device}=="0x5678")"), std::string::npos)
+        << rule;
 }
 
 }  // namespace

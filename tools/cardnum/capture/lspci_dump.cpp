@@ -85,7 +85,7 @@ std::variant<std::monostate, Slot, std::string> slotOf(std::string_view line) {
                 static_cast<uint8_t>(*function)};
 }
 
-// A line of bytes: "OO: b0 b1 ... b15" at offset OO (two or three hexadecimal digits).
+// A line of bytes: "OO: b0 b1 ... b15" at offset OO (two to four hexadecimal digits).
 struct ByteLine {
     uint32_t offset = 0;
     uint8_t bytes[kBytesPerLine] = {};
@@ -93,15 +93,15 @@ struct ByteLine {
 
 bool looksLikeByteLine(std::string_view line) {
     const std::size_t colon = line.find(':');
-    return colon != std::string_view::npos && colon >= 2 && colon <= 3 &&
-           hexNumber(line.substr(0, colon), 3).has_value() &&
+    return colon != std::string_view::npos && colon >= 2 && colon <= 4 &&
+           hexNumber(line.substr(0, colon), 4).has_value() &&
            (line.size() == colon + 1 || line[colon + 1] == ' ');
 }
 
 std::optional<ByteLine> byteLine(std::string_view line) {
     const std::size_t colon = line.find(':');
     ByteLine parsed;
-    parsed.offset = *hexNumber(line.substr(0, colon), 3);
+    parsed.offset = *hexNumber(line.substr(0, colon), 4);
     std::string_view rest = line.substr(colon + 1);
     while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t')) rest.remove_suffix(1);
     if (rest.size() != 3 * kBytesPerLine) return std::nullopt;

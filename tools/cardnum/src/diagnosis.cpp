@@ -21,7 +21,7 @@ namespace {
 constexpr int kLastScannedBus = 3;
 
 std::string idsOf(const PciFunction& f) {
-    return fmt::format("{:04X}:{:04X}", f.deviceId, f.vendor);
+    return describeIds(f.vendor, f.deviceId);
 }
 
 std::string cardRef(const Card& card) {
@@ -112,7 +112,7 @@ void hiddenCards(const Observation& seen, std::vector<Finding>& out) {
                                    "listed, found or renumbered.",
                                    MAX_CARDS),
                        fmt::format("Take cards out until at most {} match, or give the extra "
-                                   "cards other IDs and reach them with --id.",
+                                   "cards other IDs and reach them with --pci.",
                                    MAX_CARDS)});
     }
 }
@@ -189,7 +189,7 @@ void nothingFound(const Observation& seen, bool hiddenFound, std::vector<Finding
         action += fmt::format(
             " Cards built on this bridge often carry their maker's IDs; these "
             "devices have I/O ranges at BAR1 and BAR4 like it: {}. Try "
-            "cardnum doctor --id DEVICE:VENDOR with one of them.",
+            "cardnum doctor --pci VENDOR:DEVICE with one of them.",
             lookAlikes);
     }
     out.push_back(

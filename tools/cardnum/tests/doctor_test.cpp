@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Planted{"noeeprom.toml", "no-eeprom", "00:0b.0", "bit 28"},
                       Planted{"unprogrammed.toml", "unprogrammed", "00:0b.0",
                               "cardnum set --index 1"},
-                      Planted{"empty.toml", "no-cards", "", "9050:10B5"}),
+                      Planted{"empty.toml", "no-cards", "", "10b5:9050"}),
     [](const ::testing::TestParamInfo<Planted>& param) {
         std::string name = param.param.rack;
         return name.substr(0, name.find('.'));
@@ -88,7 +88,7 @@ TEST(Doctor, HealthyRackHasNoFindings) {
 TEST(Doctor, LooksForTheIdsGiven) {
     Workspace ws;
     const auto rack = ws.rack("otherid.toml");
-    const auto run = ws.cardnum(rack, {"doctor", "--json", "--id", "1234:5678"});
+    const auto run = ws.cardnum(rack, {"doctor", "--json", "--pci", "5678:1234"});
     ASSERT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.json().at("cards"), 1);
 }
@@ -96,11 +96,11 @@ TEST(Doctor, LooksForTheIdsGiven) {
 TEST(Doctor, SuggestsIdsOfLookAlikeCardsWhenNoneMatch) {
     Workspace ws;
     const auto rack = ws.rack("otherid.toml");
-    const auto run = ws.cardnum(rack, {"doctor", "--json", "--id", "1111:2222"});
+    const auto run = ws.cardnum(rack, {"doctor", "--json", "--pci", "2222:1111"});
     EXPECT_EQ(run.exitCode, 1) << run;
     const json finding = run.json().at("findings").at(0);
     EXPECT_EQ(finding.at("kind"), "no-cards");
-    EXPECT_NE(finding.at("action").get<std::string>().find("1234:5678 at 00:0b.0"),
+    EXPECT_NE(finding.at("action").get<std::string>().find("5678:1234 at 00:0b.0"),
               std::string::npos)
         << finding.dump(2);
 }

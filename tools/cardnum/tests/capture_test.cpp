@@ -194,7 +194,7 @@ std::vector<std::string> idsFromRack(const std::string& text) {
 
 // This machine's own dumps, read as a rack and replayed: a capture through the simulated
 // PC's ports finds every function lspci -n lists, with its IDs. Any ID counts as a card
-// (--id 0:0), so that the cards' path through the rack is taken too.
+// (--pci 0:0), so that the cards' path through the rack is taken too.
 TEST(Capture, DumpOfThisMachineReplaysWhatLspciShows) {
     const auto listed = outputOf("lspci -n 2>/dev/null");
     if (!listed || listed->empty()) GTEST_SKIP() << "lspci cannot list this machine's devices";
@@ -206,7 +206,7 @@ TEST(Capture, DumpOfThisMachineReplaysWhatLspciShows) {
         const fs::path dumpFile = ws.dir() / ("dump" + option + ".txt");
         std::ofstream(dumpFile) << *dump;
         for (const std::vector<std::string>& ids : {std::vector<std::string>{},
-                                                   std::vector<std::string>{"--id", "0:0"}}) {
+                                                   std::vector<std::string>{"--pci", "0:0"}}) {
             const fs::path rack = ws.dir() / "dumped.toml";
             std::vector<std::string> args{"capture", "--from-lspci-dump", dumpFile.string(),
                                           "--output", rack.string()};

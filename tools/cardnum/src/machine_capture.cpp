@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "id_filter.h"
+#include "port_status.h"
 #include "wide_scan.h"
 
 namespace cardnum {
@@ -22,6 +23,15 @@ using capture::Eeprom;
 // The EEPROM as the reads showed it. A fault is told only when every read agrees with it:
 // a part that answers drives the dummy bit low, and leaves DO to the pull-up while it is
 // deselected.
+// BAR4's size where the port layer knows it and a rack can hold it (a power of two from 4
+// to 256 bytes); else the rack's default stands.
+void rangeSize(CapturedFunction& card) {
+    const uint32_t bar4 = card.bar(4);
+    if ((bar4 & slotscan::kBarIoSpace) == 0) return;
+    const uint32_t size = port::ioRangeSize(bar4 & slotscan::kBarIoBaseMask);
+    if (size >= 4 && size <= 256 && (size & (size - 1)) == 0) card.bar4Size = size;
+}
+
 void readEeprom(CapturedFunction& card) {
     const uint32_t bar1 = card.bar(1);
     const auto base = static_cast<uint16_t>(bar1 & slotscan::kBarIoBaseMask);
@@ -63,7 +73,9 @@ capture::CapturedMachine captureMachine(const PCIID& filter) {
         machine.functions.push_back(f);
     }
     for (CapturedFunction& f : machine.functions) {
-        if (f.isCard) readEeprom(f);
+        if (!f.isCard) continue;
+        rangeSize(f);
+        readEeprom(f);
     }
     return machine;
 }

@@ -14,8 +14,9 @@ namespace cardnum {
 // Every function that answers on buses 0-255 with its 64-byte header, read through
 // configuration mechanism #1 and never written; and for each card (a function matching
 // `filter`) whose local registers lie in I/O space, CNTRL and all 64 words of its EEPROM,
-// read with the library's own READ protocol and waits. The only port writes are the
-// configuration addresses and the EEPROM protocol's.
+// read with the library's own READ protocol and waits, and BAR4's size where the port
+// layer knows it. The only port writes are the configuration addresses and the EEPROM
+// protocol's.
 capture::CapturedMachine captureMachine(const PCIID& filter);
 
 }  // namespace cardnum

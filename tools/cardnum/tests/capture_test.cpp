@@ -20,6 +20,7 @@
 #include <toml++/toml.h>
 
 #include "cardnum_process.h"
+#include "fake_sysfs.h"
 
 namespace {
 
@@ -235,6 +236,31 @@ TEST(Capture, MalformedDumpIsRefusedWithItsLineAndNothingIsWritten) {
     const Result missing = ws.cardnum("none", {"capture", "--from-lspci-dump", "/nonexistent"});
     EXPECT_EQ(missing.exitCode, 2) << missing;
     EXPECT_NE(missing.err.find("no such file"), std::string::npos) << missing;
+}
+
+// Through the kernel's files: BAR4's size comes from the resource file, and a bridge that
+// reports no EEPROM is neither clocked nor given words.
+TEST(Capture, ThroughSysfsRecordsTheKernelsRangeSize) {
+    using portvex::testing::FakeBar;
+    using portvex::testing::kIoFlags;
+    portvex::testing::FakeSysfs sys;
+    portvex::testing::ConfigSpace card(0x10B5, 0x9050);
+    card.set(0x14, 0xE001).set(0x20, 0xD001).set(0x3C, 0x0109);
+    sys.addDevice("0000:00:00.0", portvex::testing::ConfigSpace(0x8086, 0x1237));
+    sys.addDevice("0000:00:05.0", card,
+                  {FakeBar{1, 0xE000, 0xE07F, kIoFlags}, FakeBar{4, 0xD000, 0xD01F, kIoFlags}});
+    Workspace ws;
+    const Result run = ws.cardnum("sysfs", {"capture"}, {"PORTVEX_SYSFS_ROOT=" + sys.root()});
+    ASSERT_EQ(run.exitCode, 0) << run;
+    const toml::table rack = toml::parse(run.out);
+    EXPECT_NE(rack["description"].value_or(std::string()).find("through the sysfs backend"),
+              std::string::npos);
+    EXPECT_EQ(rack["card"][0]["bar4_size"].value_or(0), 32);
+    EXPECT_EQ(rack["card"][0]["faults"][0].value_or(std::string()), "no-eeprom");
+    EXPECT_EQ(rack["device"][0]["device"].value_or(0), 0x1237);
+    const auto resource1 = sys.deviceDir("0000:00:05.0") / "resource1";
+    for (uint64_t offset = 0; offset < 0x80; offset += 4)
+        EXPECT_EQ(sys.fileDword(resource1, offset), 0U) << "nothing written at " << offset;
 }
 
 TEST(Capture, RefusesWithoutPortAccessAndWritesNothing) {

@@ -73,7 +73,8 @@ int runCardnum(const std::string& portvex, std::vector<std::string> args) {
 }
 
 void BM_CaptureNineCards(benchmark::State& state) {
-    const fs::path folder = fs::temp_directory_path() / ("capture-bench-" + std::to_string(getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("capture-bench-" + std::to_string(getpid()));
     fs::create_directories(folder);
     const std::string portvex = "sim:" + writeRack(folder).string();
     const std::string output = (folder / "captured.toml").string();

@@ -53,9 +53,9 @@ struct CapturedFunction {
 std::string slotText(const CapturedFunction& function);
 
 struct CapturedMachine {
-    std::string description;                // what the rack's description says
+    std::string description;                  // what the rack's description says
     std::vector<CapturedFunction> functions;  // in bus, device, function order
-    std::vector<std::string> notes;         // lines for the rack's opening comment
+    std::vector<std::string> notes;           // lines for the rack's opening comment
 };
 
 // The rack file. With an image name the cards' words are left to that image, which

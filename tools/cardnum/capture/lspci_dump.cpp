@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <map>
-#include <tuple>
 #include <optional>
+#include <tuple>
 
 namespace cardnum::capture {
 namespace {
@@ -78,8 +78,7 @@ std::variant<std::monostate, Slot, std::string> slotOf(std::string_view line) {
     const auto function = hexNumber(token.substr(dot + 1), 1);
     if (!domain || !bus || !device || !function) return wrong;
     if (*device > 0x1F || *function > 7) {
-        return fmt::format("expected device 00 to 1f and function 0 to 7 in slot {}",
-                           shown(token));
+        return fmt::format("expected device 00 to 1f and function 0 to 7 in slot {}", shown(token));
     }
     return Slot{*domain, static_cast<uint8_t>(*bus), static_cast<uint8_t>(*device),
                 static_cast<uint8_t>(*function)};
@@ -106,8 +105,8 @@ std::optional<ByteLine> byteLine(std::string_view line) {
     while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t')) rest.remove_suffix(1);
     if (rest.size() != 3 * kBytesPerLine) return std::nullopt;
     for (std::size_t i = 0; i < kBytesPerLine; ++i) {
-        const auto byte = rest[3 * i] == ' ' ? hexNumber(rest.substr(3 * i + 1, 2), 2)
-                                             : std::nullopt;
+        const auto byte =
+            rest[3 * i] == ' ' ? hexNumber(rest.substr(3 * i + 1, 2), 2) : std::nullopt;
         if (!byte) return std::nullopt;
         parsed.bytes[i] = static_cast<uint8_t>(*byte);
     }
@@ -127,9 +126,10 @@ class Reader {
         }
         if (auto error = finish(number + 1, "the end of the dump")) return *error;
         if (dump_.functions.empty() && dump_.leftOut.empty()) {
-            return DumpError{1, "expected a function: a line that starts with its slot, such as "
-                                "'00:1f.3 ...', then its bytes, as lspci -x writes them; found "
-                                "none"};
+            return DumpError{1,
+                             "expected a function: a line that starts with its slot, such as "
+                             "'00:1f.3 ...', then its bytes, as lspci -x writes them; found "
+                             "none"};
         }
         std::sort(dump_.functions.begin(), dump_.functions.end(),
                   [](const CapturedFunction& a, const CapturedFunction& b) {

@@ -33,11 +33,11 @@ std::string quoted(std::string_view text) {
 void identity(std::string& out, const CapturedFunction& f) {
     out += fmt::format("slot = \"{}\"\n", slotText(f));
     out += fmt::format("vendor = {:#06x}\ndevice = {:#06x}\n", f.vendor(), f.deviceId());
-    out += fmt::format("class = {:#08x}\nrevision = {:#04x}\n", f.header[2] >> 8,
-                       f.header[2] & 0xFF);
+    out +=
+        fmt::format("class = {:#08x}\nrevision = {:#04x}\n", f.header[2] >> 8, f.header[2] & 0xFF);
     if (f.subsystemVendor() != 0 || f.subsystemId() != 0) {
-        out += fmt::format("subsystem_vendor = {:#06x}\nsubsystem = {:#06x}\n",
-                           f.subsystemVendor(), f.subsystemId());
+        out += fmt::format("subsystem_vendor = {:#06x}\nsubsystem = {:#06x}\n", f.subsystemVendor(),
+                           f.subsystemId());
     }
 }
 

@@ -19,11 +19,11 @@
 #include <unistd.h>
 #endif
 
-#include "lspci_dump.h"
 #include "arguments.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "id_filter.h"
+#include "lspci_dump.h"
 #include "machine_capture.h"
 #include "port_status.h"
 
@@ -49,9 +49,9 @@ std::string machineName() {
 }
 
 std::string today() {
-    return fmt::format("{:%Y-%m-%d %H:%M} UTC",
-                       fmt::gmtime(std::chrono::system_clock::to_time_t(
-                           std::chrono::system_clock::now())));
+    return fmt::format(
+        "{:%Y-%m-%d %H:%M} UTC",
+        fmt::gmtime(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now())));
 }
 
 const std::vector<std::string> kCommonNotes = {
@@ -156,8 +156,8 @@ int Capture::run(const CommonOptions& options, Streams io) {
         }
         auto& dump = std::get<capture::LspciDump>(reading);
         capture::CapturedMachine machine;
-        machine.description = fmt::format("lspci dump {}, read on {}",
-                                          fs::path(dump_).filename().string(), today());
+        machine.description =
+            fmt::format("lspci dump {}, read on {}", fs::path(dump_).filename().string(), today());
         machine.notes = kCommonNotes;
         machine.notes.insert(machine.notes.end(),
                              {"", "A bus dump holds no EEPROM contents: its cards read as never",
@@ -179,8 +179,8 @@ int Capture::run(const CommonOptions& options, Streams io) {
     auto machine = captureMachine(options.filter);
     // A refusal during the capture makes what it read noise: write nothing.
     if (lostPortAccess(io.err)) return kNoPortAccess;
-    machine.description = fmt::format("{} on {} through the {} backend", machineName(), today(),
-                                      port::backend());
+    machine.description =
+        fmt::format("{} on {} through the {} backend", machineName(), today(), port::backend());
     machine.notes = kCommonNotes;
     machine.notes.insert(machine.notes.end(),
                          {"", "A capture only reads: how long a card's EEPROM takes to write, and",

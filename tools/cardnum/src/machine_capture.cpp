@@ -68,8 +68,8 @@ capture::CapturedMachine captureMachine(const PCIID& filter) {
         f.device = read.device;
         f.function = read.function;
         f.header = read.dwords;
-        f.isCard = matchesFilter(filter, f.vendor(), f.deviceId(), f.subsystemId(),
-                                 f.subsystemVendor());
+        f.isCard =
+            matchesFilter(filter, f.vendor(), f.deviceId(), f.subsystemId(), f.subsystemVendor());
         machine.functions.push_back(f);
     }
     for (CapturedFunction& f : machine.functions) {

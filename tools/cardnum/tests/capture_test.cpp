@@ -6,18 +6,17 @@
 // its trace and cardnum must answer as the machine did.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <toml++/toml.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
-#include <toml++/toml.h>
 
 #include "cardnum_process.h"
 #include "fake_sysfs.h"
@@ -91,12 +90,14 @@ TEST_P(CaptureOfBundledRack, ReplaysEveryOperationTraceAndReportAlike) {
     }
 
     const fs::path traceBefore = ws.dir() / "before.trace", traceAfter = ws.dir() / "after.trace";
-    const Result before = ws.program(REPLAY_OPERATIONS, "sim:" + original.string(),
-                                  GetParam().renumberings, {"PORTVEX_TRACE=" + traceBefore.string()});
-    const Result after = ws.program(REPLAY_OPERATIONS, "sim:" + captured.string(),
-                                 GetParam().renumberings, {"PORTVEX_TRACE=" + traceAfter.string()});
+    const Result before =
+        ws.program(REPLAY_OPERATIONS, "sim:" + original.string(), GetParam().renumberings,
+                   {"PORTVEX_TRACE=" + traceBefore.string()});
+    const Result after =
+        ws.program(REPLAY_OPERATIONS, "sim:" + captured.string(), GetParam().renumberings,
+                   {"PORTVEX_TRACE=" + traceAfter.string()});
     ASSERT_EQ(before.exitCode, 0) << before;
-    EXPECT_NE(before.out.find("ChangeCardNo(") , std::string::npos) << before;
+    EXPECT_NE(before.out.find("ChangeCardNo("), std::string::npos) << before;
     EXPECT_EQ(after.out, before.out);
     const std::string traced = readFile(traceBefore);
     EXPECT_GT(traced.size(), 100000U) << "every operation traced";
@@ -144,9 +145,9 @@ TEST(Capture, WritesOnlyAddressesAndEepromLinesAndTellsFaults) {
         if (const auto* f = card["faults"].as_array()) faults[slot] = f->get(0)->value_or("");
         if (card.contains("eeprom")) withWords.insert(slot);
     }
-    EXPECT_EQ(faults, (std::map<std::string, std::string>{
-                          {"00:0b.0", "do-stuck-0"}, {"00:0c.0", "do-stuck-1"},
-                          {"00:0d.0", "no-eeprom"}}));
+    EXPECT_EQ(faults,
+              (std::map<std::string, std::string>{
+                  {"00:0b.0", "do-stuck-0"}, {"00:0c.0", "do-stuck-1"}, {"00:0d.0", "no-eeprom"}}));
     for (const auto& [slot, fault] : faults) EXPECT_EQ(withWords.count(slot), 0U) << slot;
     EXPECT_EQ(withWords.count("00:0f.0"), 0U) << "BAR1 in memory space: not read";
     EXPECT_EQ(withWords.size(), 8U);
@@ -206,8 +207,8 @@ TEST(Capture, DumpOfThisMachineReplaysWhatLspciShows) {
         ASSERT_TRUE(dump.has_value()) << option;
         const fs::path dumpFile = ws.dir() / ("dump" + option + ".txt");
         std::ofstream(dumpFile) << *dump;
-        for (const std::vector<std::string>& ids : {std::vector<std::string>{},
-                                                   std::vector<std::string>{"--pci", "0:0"}}) {
+        for (const std::vector<std::string>& ids :
+             {std::vector<std::string>{}, std::vector<std::string>{"--pci", "0:0"}}) {
             const fs::path rack = ws.dir() / "dumped.toml";
             std::vector<std::string> args{"capture", "--from-lspci-dump", dumpFile.string(),
                                           "--output", rack.string()};
@@ -226,12 +227,12 @@ TEST(Capture, DumpOfThisMachineReplaysWhatLspciShows) {
 TEST(Capture, MalformedDumpIsRefusedWithItsLineAndNothingIsWritten) {
     Workspace ws;
     const fs::path dump = ws.dir() / "broken.txt", rack = ws.dir() / "rack.toml";
-    std::ofstream(dump) << "00:00.0 Host bridge\n00: 86 80 37 12 03 01 00 00 02 00 00 06 00 00 00\n";
-    const Result run = ws.cardnum("none", {"capture", "--from-lspci-dump", dump.string(), "--output",
-                                        rack.string()});
+    std::ofstream(dump)
+        << "00:00.0 Host bridge\n00: 86 80 37 12 03 01 00 00 02 00 00 06 00 00 00\n";
+    const Result run = ws.cardnum(
+        "none", {"capture", "--from-lspci-dump", dump.string(), "--output", rack.string()});
     EXPECT_EQ(run.exitCode, 2) << run;
-    EXPECT_NE(run.err.find(dump.string() + ":2: expected sixteen bytes"), std::string::npos)
-        << run;
+    EXPECT_NE(run.err.find(dump.string() + ":2: expected sixteen bytes"), std::string::npos) << run;
     EXPECT_FALSE(fs::exists(rack));
     const Result missing = ws.cardnum("none", {"capture", "--from-lspci-dump", "/nonexistent"});
     EXPECT_EQ(missing.exitCode, 2) << missing;

@@ -6,10 +6,10 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <lspci_dump.h>
+#include <toml++/toml.h>
 
 #include <fstream>
 #include <sstream>
-#include <toml++/toml.h>
 
 namespace {
 
@@ -50,7 +50,8 @@ LspciDump read(std::string_view text) {
 }
 
 // A function's dump: its line, then `bytes` bytes (0x00, 0x01, ... wrapping) in lines.
-std::string function(std::string_view slotLine, std::size_t bytes, std::string_view offsetFormat = "{:02x}") {
+std::string function(std::string_view slotLine, std::size_t bytes,
+                     std::string_view offsetFormat = "{:02x}") {
     std::string text = std::string(slotLine) + "\n";
     for (std::size_t line = 0; line < bytes; line += 16) {
         text += fmt::format(fmt::runtime(offsetFormat), line) + ":";
@@ -129,14 +130,16 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"ends inside the header", function("00:00.0 x", 32), 4, "the end of the dump"},
         Broken{"offset skipped", "00:00.0 x\n" + bytesAt(0) + bytesAt(0x20), 3,
                "offset 10, found offset 20"},
-        Broken{"fifteen bytes", "00:00.0 x\n00: 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e\n",
-               2, "sixteen bytes"},
-        Broken{"not hexadecimal", "00:00.0 x\n00: 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e zz\n",
-               2, "sixteen bytes"},
+        Broken{"fifteen bytes", "00:00.0 x\n00: 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e\n", 2,
+               "sixteen bytes"},
+        Broken{"not hexadecimal",
+               "00:00.0 x\n00: 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e zz\n", 2,
+               "sixteen bytes"},
         Broken{"slot twice", kOne + "\n" + kOne, 7, "first at line 1"},
         Broken{"device 20", function("00:20.0 x", 64), 1, "device 00 to 1f"},
         Broken{"function 8", function("00:01.8 x", 64), 1, "function 0 to 7"},
-        Broken{"detail after the bytes", kOne + "\tFlags: fast devsel\n", 6, "offset 40 or a blank"},
+        Broken{"detail after the bytes", kOne + "\tFlags: fast devsel\n", 6,
+               "offset 40 or a blank"},
         Broken{"past 4 KiB", function("00:00.0 x", 4112, "{:03x}"), 258, "ends at 0x1000"},
         Broken{"control characters", kOne + "\n\x01\x1b[2J\n", 7, "\\x01\\x1b"},
         Broken{"one huge line", std::string(1 << 20, 'a'), 1, "...'"}),

@@ -67,14 +67,12 @@ int main(int argc, char** argv) {
     std::printf("PCICardName -> %d %s\n", PCICardName(name), name);
     uint16_t vendor = 0, device = 0, subsystem = 0, subsystemVendor = 0;
     ReturnPCIID(&vendor, &device, &subsystem, &subsystemVendor);
-    std::printf("ReturnPCIID -> %04x %04x %04x %04x\n", vendor, device, subsystem,
-                subsystemVendor);
+    std::printf("ReturnPCIID -> %04x %04x %04x %04x\n", vendor, device, subsystem, subsystemVendor);
     everyLookup();
     std::printf("ChangeCardNo(%d, %d) -> %d\n", oldNo, newNo, ChangeCardNo(oldNo, newNo));
     std::printf("ChangeCardNo_0(%d, %d) -> %d\n", newNo, oldNo,
                 ChangeCardNo_0(&kFilter, newNo, oldNo));
-    std::printf("SetCardNoByOrder(%d, %d) -> %d\n", index, newNo2,
-                SetCardNoByOrder(index, newNo2));
+    std::printf("SetCardNoByOrder(%d, %d) -> %d\n", index, newNo2, SetCardNoByOrder(index, newNo2));
     everyLookup();
     std::printf("SetCardNoByOrder_0(%d, %d) -> %d\n", index, newNo2,
                 SetCardNoByOrder_0(&kFilter, index, newNo2));

@@ -14,6 +14,9 @@
 #include <iterator>
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -125,11 +128,27 @@ const Registered<Capture> kCapture{"capture", 45,
 
 int Capture::write(const capture::CapturedMachine& machine, std::string_view verb,
                    Streams io) const {
-    if (output_.empty()) {
+    if (output_.empty() || isStandardOutput(output_)) {
         io.out << capture::rackText(machine);
         return kDone;
     }
-    fs::path image = output_;
+    // A device or a FIFO (/dev/stdout, a pipe) gets the rack with its words, and no file
+    // is made beside it.
+    std::error_code ec;
+    const fs::file_status kind = fs::status(output_, ec);
+    if (fs::exists(kind) && !fs::is_regular_file(kind) && !fs::is_directory(kind)) {
+        try {
+            files::writeWhole(output_, capture::rackText(machine));
+        } catch (const std::exception& e) {
+            fmt::print(io.err, "cardnum: {}\n", e.what());
+            return kOutputFailed;
+        }
+        return kDone;
+    }
+    // Beside the file a link leads to, where the rack itself is written.
+    fs::path image = fs::is_symlink(fs::symlink_status(output_, ec))
+                         ? fs::weakly_canonical(output_, ec)
+                         : fs::path(output_);
     image.replace_extension(".eeprom.json");
     try {
         // The image first: a rack is never left naming words of another capture.

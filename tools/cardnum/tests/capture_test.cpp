@@ -151,6 +151,12 @@ TEST(Capture, WritesOnlyAddressesAndEepromLinesAndTellsFaults) {
     for (const auto& [slot, fault] : faults) EXPECT_EQ(withWords.count(slot), 0U) << slot;
     EXPECT_EQ(withWords.count("00:0f.0"), 0U) << "BAR1 in memory space: not read";
     EXPECT_EQ(withWords.size(), 8U);
+
+    // Standard output named as the file is printing: the same rack, words in it, no image.
+    const Result printed = ws.cardnum(rack, {"capture", "--output", "/dev/stdout"});
+    ASSERT_EQ(printed.exitCode, 0) << printed;
+    EXPECT_EQ(toml::parse(printed.out)["card"][0]["eeprom"][0x38].value_or(0), 1);
+    EXPECT_FALSE(fs::exists(ws.dir() / "stdout.eeprom.json"));
 }
 
 // What a command prints, or nothing when it cannot be run.

@@ -63,11 +63,19 @@ const std::vector<std::string> kCommonNotes = {
     "PORTVEX=sim:/path/to/this/file (\"Reproducing a machine\" in cardnum(1)).",
 };
 
-// The text of the dump file, or a complaint on `err`.
+// At most kMaxDumpBytes + 1 bytes of `in`: enough to tell a dump too large.
+std::string readBounded(std::istream& in) {
+    std::string text(kMaxDumpBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text;
+}
+
+// The text of the dump file ("-": standard input), or a complaint on `err`.
 std::optional<std::string> readDump(const std::string& name, std::ostream& err) {
     std::string text;
     if (name == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
+        text = readBounded(std::cin);
     } else {
         std::error_code ec;
         if (!fs::is_regular_file(name, ec)) {
@@ -76,8 +84,8 @@ std::optional<std::string> readDump(const std::string& name, std::ostream& err) 
             return std::nullopt;
         }
         std::ifstream in(name, std::ios::binary);
-        if (in) text.assign(std::istreambuf_iterator<char>(in), {});
-        if (!in && !in.eof()) {
+        if (in) text = readBounded(in);
+        if (in.bad() || !in.is_open()) {
             fmt::print(err, "cardnum: {}: cannot be read\n", name);
             return std::nullopt;
         }
@@ -175,8 +183,9 @@ int Capture::run(const CommonOptions& options, Streams io) {
         }
         auto& dump = std::get<capture::LspciDump>(reading);
         capture::CapturedMachine machine;
-        machine.description =
-            fmt::format("lspci dump {}, read on {}", fs::path(dump_).filename().string(), today());
+        machine.description = fmt::format(
+            "lspci dump {}, read on {}",
+            dump_ == "-" ? "from standard input" : fs::path(dump_).filename().string(), today());
         machine.notes = kCommonNotes;
         machine.notes.insert(machine.notes.end(),
                              {"", "A bus dump holds no EEPROM contents: its cards read as never",

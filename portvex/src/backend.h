@@ -71,6 +71,9 @@ class Backend {
                "port layer is '" +
                std::string(name()) + "': " + status();
     }
+    // The size in bytes of the I/O range a device decodes from `port` on, when the backend
+    // knows it (the sysfs backend, from the kernel's `resource` file); 0 when it does not.
+    virtual uint32_t ioRangeSize(uint32_t /*port*/) { return 0; }
 };
 
 // The simulated PC described by a rack file; PORTVEX_TRACE, when set, names the trace file.

@@ -90,4 +90,8 @@ PORTVEX_API int portvex_sim_detach(const char* card, char* why, size_t why_size)
     return portvex::attachOrDetach(card, std::nullopt, why, why_size);
 }
 
+PORTVEX_API uint32_t portvex_io_range_size(uint32_t port) {
+    return portvex::active().ioRangeSize(port);
+}
+
 }  // extern "C"

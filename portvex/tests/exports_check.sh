@@ -17,6 +17,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expected="inportdw
 outportdw
 portvex_backend
+portvex_io_range_size
 portvex_ready
 portvex_sim_attach
 portvex_sim_detach

@@ -67,6 +67,10 @@ struct Registered {
 
 void registerCommand(const Registration& registration);
 
+// True when `file` is this process's standard output itself (--output /dev/stdout, or the
+// file standard output was sent to): printing is what was asked.
+bool isStandardOutput(const std::string& file);
+
 template <typename C>
 Registered<C>::Registered(std::string_view name, int rank, std::string_view description) {
     registerCommand({name, description, rank, [] { return std::unique_ptr<Command>(new C()); }});

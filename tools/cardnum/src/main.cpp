@@ -168,24 +168,10 @@ int writeOutputFile(const Outcome& outcome, int status) {
     return status;
 }
 
-// True when `file` is this process's standard output itself (--output /dev/stdout, or the
-// file standard output was sent to): printing is what was asked.
-bool isStandardOutput(const std::string& file) {
-#if defined(_WIN32)
-    (void)file;
-    return false;
-#else
-    struct stat named {
-    }, out{};
-    return ::stat(file.c_str(), &named) == 0 && ::fstat(STDOUT_FILENO, &out) == 0 &&
-           named.st_dev == out.st_dev && named.st_ino == out.st_ino;
-#endif
-}
-
 int runAndPrint(int argc, char** argv) {
     Outcome outcome;
     int status = run(argc, argv, outcome);
-    if (isStandardOutput(outcome.outputFile)) {
+    if (cardnum::isStandardOutput(outcome.outputFile)) {
         std::cout << outcome.result.str();
         outcome.outputFile.clear();
     }
@@ -203,6 +189,18 @@ int runAndPrint(int argc, char** argv) {
 }
 
 }  // namespace
+
+bool cardnum::isStandardOutput(const std::string& file) {
+#if defined(_WIN32)
+    (void)file;
+    return false;
+#else
+    struct stat named {
+    }, out{};
+    return ::stat(file.c_str(), &named) == 0 && ::fstat(STDOUT_FILENO, &out) == 0 &&
+           named.st_dev == out.st_dev && named.st_ino == out.st_ino;
+#endif
+}
 
 int main(int argc, char** argv) {
 #if !defined(_WIN32)

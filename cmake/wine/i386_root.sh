@@ -22,9 +22,12 @@ set -eu
 cache=$1
 root="$cache/i386-wine32"
 mirror=${SLOTSCAN_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+# wine32, and what apt would install with it as recommended that windows on an X display
+# use (debootstrap follows dependencies only).
+packages=wine32,libxcomposite1,libxcursor1,libxfixes3,libxi6,libxinerama1,libxrandr2,libxrender1,libxxf86vm1,libgnutls30,libdbus-1-3
 
-if [ -s "$root/.complete" ]; then
-  echo "32-bit Wine from the i386 root made before: $(cat "$root/.complete")"
+if [ -s "$root/.complete" ] && grep -q "^packages: $packages$" "$root/.complete"; then
+  echo "32-bit Wine from the i386 root made before: $(head -n 1 "$root/.complete")"
   echo "$root"
   exit 0
 fi
@@ -40,7 +43,7 @@ new="$root.new"
 rm -rf "$new" "$root"
 started=$(date +%s)
 echo "Making an i386 root with wine32 in $root (debootstrap from $mirror)..." >&2
-if ! debootstrap --foreign --arch=i386 --variant=minbase --include=wine32 bookworm "$new" "$mirror" \
+if ! debootstrap --foreign --arch=i386 --variant=minbase --include="$packages" bookworm "$new" "$mirror" \
      >"$cache/i386-wine32.log" 2>&1; then
   said=$(grep -E '^E: ' "$cache/i386-wine32.log" | tail -n 1)
   echo "debootstrap failed (${said:-$(tail -n 1 "$cache/i386-wine32.log")}; all of it in $cache/i386-wine32.log)"
@@ -71,8 +74,8 @@ if ! [ -f "$new/usr/lib/wine/wine" ] || ! [ -f "$new/usr/lib/i386-linux-gnu/wine
   exit 1
 fi
 rm -rf "$new/var/cache/apt/archives"/*.deb
-echo "wine32 $wine_version from $mirror, made in $(($(date +%s) - started)) s ($(du -sm "$new" | cut -f1) MB)" \
-  >"$new/.complete"
+printf 'wine32 %s from %s, made in %s s (%s MB)\npackages: %s\n' "$wine_version" "$mirror" \
+  "$(($(date +%s) - started))" "$(du -sm "$new" | cut -f1)" "$packages" >"$new/.complete"
 mv "$new" "$root"
-cat "$root/.complete"
+head -n 1 "$root/.complete"
 echo "$root"

@@ -25,7 +25,7 @@ uint32_t readConfig(Machine& machine, uint32_t bus, uint32_t slot, uint32_t offs
 }
 
 // The whole configuration space of every function on the buses a rack can name, then every
-// dword of each I/O range the BARs decode (the rack's registers with their behaviours).
+// dword of each I/O range the BARs decode.
 void readEverything(Machine& machine) {
     for (uint32_t bus = 0; bus < 4; ++bus) {
         for (uint32_t slot = 0; slot < 256; ++slot) {
@@ -36,8 +36,11 @@ void readEverything(Machine& machine) {
             for (uint32_t bar = 0; bar < 6; ++bar) {
                 const uint32_t value = readConfig(machine, bus, slot, 0x10 + 4 * bar);
                 if ((value & 1) == 0) continue;
+                // A card's own registers (BAR4) are written too, with their behaviours;
+                // the bridge's (BAR1) only read, as its EEPROM is written through them.
                 const uint32_t base = value & 0xFFFC;
                 for (uint32_t port = base; port < base + 256 && port < 0xFFFC; port += 4) {
+                    if (bar == 4) machine.out(port, 0xA5A5A5A5);
                     (void)machine.in(port);
                 }
             }

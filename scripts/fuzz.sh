@@ -80,7 +80,7 @@ for target in $targets; do
   set -- "$@" "$found" "fuzz/corpus/$corpus" $(seeds_of "$target")
   status=0
   echo "fuzz: $target for ${seconds} s"
-  nice -n 19 "$build/fuzz/fuzz_$target" "$@" >"$log" 2>&1 || status=$?
+  nice "$build/fuzz/fuzz_$target" "$@" >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
   coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n 1 | awk '{ print $2 " edges, " $4 " features" }')

@@ -42,6 +42,7 @@ __all__ = [
     "PortStatus",
     "RenumberError",
     "SlotscanError",
+    "SwappedIdsWarning",
     "__version__",
     "at",
     "cards",
@@ -135,15 +136,33 @@ class PortLayerChangedWarning(RuntimeWarning):
 _HEX_WORD = re.compile(r"(?:0[xX])?[0-9A-Fa-f]{1,4}")
 
 
-@dataclass(frozen=True)
-class PCIID:
-    """The IDs of the cards sought, in the order of the C struct and of `cardnum --id`:
-    device first, then vendor, subsystem ID, subsystem vendor ID. A word of 0 matches
-    any value.
+class SwappedIdsWarning(UserWarning):
+    """The IDs given match no card, but the same IDs with vendor and device exchanged do:
+    they were most likely written in the other order. The message names the right IDs."""
 
-    The order is easy to get wrong, as vendor comes first in `lspci -n` output: a swapped
-    pair, PCIID(0x10B5, 0x9050), asks for device 0x10B5 of vendor 0x9050, which no card
-    is. It raises nothing; lookups through it simply find no card.
+
+def _describe_ids(vendor: int, device: int, subsystem_vendor: int = 0,
+                  subsystem: int = 0) -> str:
+    """IDs as lspci writes them: "10b5:9050", a word of 0 (any value) as an empty field."""
+    def field(word: int) -> str:
+        return f"{word:04x}" if word else ""
+    text = f"{field(vendor)}:{field(device)}"
+    if subsystem or subsystem_vendor:
+        text += f":{field(subsystem_vendor)}:{field(subsystem)}"
+    return text
+
+
+@dataclass(frozen=True, repr=False)
+class PCIID:
+    """The IDs of the cards sought. Name the fields, PCIID(vendor=0x10B5, device=0x9050),
+    or read them as lspci writes them, PCIID.from_lspci("10b5:9050"); str() writes them that
+    way too. A word of 0 matches any value.
+
+    Given by position, the fields keep the order of the library's C record: device first,
+    then vendor, subsystem ID, subsystem vendor ID. That order is the reverse of lspci's: a
+    pair copied from `lspci -n` by position, PCIID(0x10B5, 0x9050), asks for vendor 0x9050,
+    which no card has. Lookups then find nothing and warn (SwappedIdsWarning) when the
+    pair the other way round would find cards.
     """
 
     device: int
@@ -159,24 +178,63 @@ class PCIID:
             object.__setattr__(self, name, value)
 
     @classmethod
+    def from_lspci(cls, text: str) -> PCIID:
+        """The IDs as lspci writes them and `cardnum --pci` takes them: VENDOR:DEVICE or
+        VENDOR:DEVICE:SUBVENDOR:SUBDEVICE, each one to four hexadecimal digits with an
+        optional 0x, or empty or "*" for any value; for example "10b5:9050"."""
+        if not isinstance(text, str):
+            raise TypeError(f"PCIID.from_lspci takes a str, not {type(text).__name__}")
+        fields = text.split(":")
+        if len(fields) not in (2, 4) or not all(f in ("", "*") or _HEX_WORD.fullmatch(f)
+                                                for f in fields):
+            raise ValueError(f"'{text}' is not VENDOR:DEVICE or VENDOR:DEVICE:SUBVENDOR:SUBDEVICE "
+                             "in hexadecimal, as lspci -n writes them (for example 10b5:9050)")
+        words = [int(f, 16) if f not in ("", "*") else 0 for f in fields] + [0, 0]
+        return cls(vendor=words[0], device=words[1], subsystem_vendor=words[2],
+                   subsystem=words[3])
+
+    @classmethod
     def parse(cls, text: str) -> PCIID:
-        """The IDs as `cardnum --id` takes them: DEVICE:VENDOR or
-        DEVICE:VENDOR:SUBSYSTEM:SUBVENDOR, each one to four hexadecimal digits with an
-        optional 0x, for example "9050:10B5"."""
+        """The IDs in the record's order, as `cardnum --id` takes them (kept for scripts
+        written for it): DEVICE:VENDOR or DEVICE:VENDOR:SUBSYSTEM:SUBVENDOR, each one to
+        four hexadecimal digits with an optional 0x, for example "9050:10b5".
+        PCIID.from_lspci reads IDs as lspci writes them."""
         if not isinstance(text, str):
             raise TypeError(f"PCIID.parse takes a str, not {type(text).__name__}")
         fields = text.split(":")
         if len(fields) not in (2, 4) or not all(_HEX_WORD.fullmatch(f) for f in fields):
             raise ValueError(f"'{text}' is not DEVICE:VENDOR or DEVICE:VENDOR:SUBSYSTEM:SUBVENDOR "
-                             "in hexadecimal (for example 9050:10B5)")
+                             "in hexadecimal, the record's order (for example 9050:10b5); "
+                             "PCIID.from_lspci reads IDs as lspci writes them")
         return cls(*(int(f, 16) for f in fields))
 
+    def swapped(self) -> PCIID:
+        """The same IDs with vendor and device (and the subsystem's two words) exchanged."""
+        return PCIID(device=self.vendor, vendor=self.device, subsystem=self.subsystem_vendor,
+                     subsystem_vendor=self.subsystem)
+
     def __str__(self) -> str:
-        """The `cardnum --id` form: "9050:10B5", with the subsystem words when set."""
-        text = f"{self.device:04X}:{self.vendor:04X}"
+        """The IDs as lspci writes them and PCIID.from_lspci reads them: "10b5:9050", with
+        the subsystem's vendor and device when set, a word of 0 (any) as an empty field."""
+        return _describe_ids(self.vendor, self.device, self.subsystem_vendor, self.subsystem)
+
+    def named(self) -> str:
+        """The IDs with each field named: "vendor 10b5, device 9050"."""
+        def field(word: int) -> str:
+            return f"{word:04x}" if word else "any"
+        text = f"vendor {field(self.vendor)}, device {field(self.device)}"
         if self.subsystem or self.subsystem_vendor:
-            text += f":{self.subsystem:04X}:{self.subsystem_vendor:04X}"
+            text += (f", subsystem vendor {field(self.subsystem_vendor)}, "
+                     f"subsystem device {field(self.subsystem)}")
         return text
+
+    def __repr__(self) -> str:
+        """The keyword form, vendor first: PCIID(vendor=0x10b5, device=0x9050)."""
+        text = f"PCIID(vendor={self.vendor:#06x}, device={self.device:#06x}"
+        if self.subsystem or self.subsystem_vendor:
+            text += (f", subsystem_vendor={self.subsystem_vendor:#06x}, "
+                     f"subsystem={self.subsystem:#06x}")
+        return text + ")"
 
     def _struct(self) -> _native.PCIIDStruct:
         return _native.PCIIDStruct(self.device, self.vendor, self.subsystem,
@@ -184,7 +242,8 @@ class PCIID:
 
 
 Ids = Union[PCIID, str, None]
-"""What `ids=` takes: a PCIID, its `cardnum --id` string, or None for the library's own."""
+"""What `ids=` takes: a PCIID, a `cardnum --id` string (the record's order, device first),
+or None for the library's own."""
 
 
 class PortStatus(NamedTuple):
@@ -383,7 +442,25 @@ def _filter(ids: Ids) -> _native.PCIIDStruct:
     if isinstance(ids, str):
         return PCIID.parse(ids)._struct()
     raise TypeError("ids must be a PCIID, a 'DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR]' string "
-                    f"such as '9050:10B5', or None, not {type(ids).__name__}")
+                    f"such as '9050:10b5', or None, not {type(ids).__name__}")
+
+
+def _warn_if_swapped(ids: Ids) -> None:
+    """After a scan with `ids` found no card: warns when the same IDs the other way round
+    find some. Under the lock; the warning names the caller of the public function."""
+    if ids is None:
+        return
+    given = ids if isinstance(ids, PCIID) else PCIID.parse(ids)
+    other = given.swapped()
+    if other == given:
+        return
+    count = len(_snapshot(other._struct()))
+    if count:
+        warnings.warn(SwappedIdsWarning(
+            f"no card has IDs {given} ({given.named()}), but {count} card"
+            f"{' has' if count == 1 else 's have'} {other} ({other.named()}), the same IDs the "
+            f"other way round; PCIID.from_lspci('{other}') selects "
+            f"{'it' if count == 1 else 'them'}"), stacklevel=4)
 
 
 def _snapshot(filter_: _native.PCIIDStruct) -> list[Card]:
@@ -396,23 +473,30 @@ def _snapshot(filter_: _native.PCIIDStruct) -> list[Card]:
             for i, e in enumerate(entries[:min(count, MAX_CARDS)])]
 
 
+def _scan(ids: Ids) -> list[Card]:
+    filter_ = _filter(ids)
+    with _lock:
+        table = _snapshot(filter_)
+        if not table:
+            _warn_if_swapped(ids)
+        return table
+
+
 def scan(ids: Ids = None) -> list[Card]:
     """Every card, with its number, index, I/O base, IRQ and slot, in table (scan) order,
     from one scan of the buses."""
-    filter_ = _filter(ids)
-    with _lock:
-        return _snapshot(filter_)
+    return _scan(ids)
 
 
 def cards(ids: Ids = None) -> list[int]:
     """The card numbers in table (scan) order; scan() gives the whole cards."""
-    return [card.number for card in scan(ids)]
+    return [card.number for card in _scan(ids)]
 
 
 def find(number: int, ids: Ids = None) -> Card | None:
     """The first card in table order numbered `number`, or None; one scan."""
     wanted = _card_no(number, "number")
-    for card in scan(ids):
+    for card in _scan(ids):
         if card.number == wanted:
             return card
     return None
@@ -421,19 +505,21 @@ def find(number: int, ids: Ids = None) -> Card | None:
 def at(index: int, ids: Ids = None) -> Card | None:
     """The card at a zero-based position in table order, or None; one scan."""
     wanted = _index(index)
-    table = scan(ids)
+    table = _scan(ids)
     return table[wanted] if wanted < len(table) else None
 
 
 # ---- Renumbering -------------------------------------------------------------------------
 
 
-def _renumber(filter_: _native.PCIIDStruct, pick: int, new_no: int, force: bool,
-              by_index: bool) -> None:
+def _renumber(ids: Ids, pick: int, new_no: int, force: bool, by_index: bool) -> None:
+    filter_ = _filter(ids)
     if not isinstance(force, bool):
         raise TypeError(f"force must be True or False, not {type(force).__name__}")
     with _lock:
         table = _snapshot(filter_)
+        if not table:
+            _warn_if_swapped(ids)
         if by_index:
             if pick >= len(table):
                 raise CardNotFoundError(f"no card at index {pick}: {len(table)} found")
@@ -461,7 +547,7 @@ def renumber(old: int, new: int, ids: Ids = None, *, force: bool = False) -> Non
     carries is refused (DuplicateNumberError) unless force=True."""
     old_no = _card_no(old, "old")
     new_no = _card_no(new, "new")
-    _renumber(_filter(ids), old_no, new_no, force, by_index=False)
+    _renumber(ids, old_no, new_no, force, by_index=False)
 
 
 def renumber_at(index: int, new: int, ids: Ids = None, *, force: bool = False) -> None:
@@ -469,4 +555,4 @@ def renumber_at(index: int, new: int, ids: Ids = None, *, force: bool = False) -
     another card carries is refused (DuplicateNumberError) unless force=True."""
     wanted = _index(index)
     new_no = _card_no(new, "new")
-    _renumber(_filter(ids), wanted, new_no, force, by_index=True)
+    _renumber(ids, wanted, new_no, force, by_index=True)

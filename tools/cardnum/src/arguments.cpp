@@ -36,12 +36,28 @@ CLI::Validator integerArgument(long min, long max) {
 }  // namespace
 
 void addIdOption(CLI::App& command, CommonOptions& common) {
+    CLI::Option* pci =
+        command
+            .add_option("--pci", common.pci,
+                        fmt::format("Look for cards with these IDs, written as lspci -n writes "
+                                    "them (hexadecimal; an empty field, * or 0 matches any), "
+                                    "instead of the library's own {}",
+                                    describeFilter(defaultFilter())))
+            ->type_name("VENDOR:DEVICE[:SUBVENDOR:SUBDEVICE]")
+            ->check(pciFilterArgument());
     command
         .add_option("--id", common.id,
-                    "Look for cards with these IDs (hexadecimal; 0 matches any) instead of the "
-                    "library's own 9050:10B5")
+                    "The same in the order of the library's PCIID record, device first; kept "
+                    "for scripts (prefer --pci)")
         ->type_name("DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR]")
-        ->check(idFilterArgument());
+        ->check(idFilterArgument())
+        ->excludes(pci);
+}
+
+PCIID chosenFilter(const CommonOptions& common) {
+    if (!common.pci.empty()) return parsePciFilter(common.pci).value();
+    if (!common.id.empty()) return parseIdFilter(common.id).value();
+    return defaultFilter();
 }
 
 CLI::Option* addJsonFlag(CLI::App& command, CommonOptions& common) {
@@ -57,14 +73,29 @@ CLI::Validator tableIndexArgument() {
     return integerArgument(0, MAX_CARDS - 1);
 }
 
+CLI::Validator pciFilterArgument() {
+    return CLI::Validator(
+        [](const std::string& text) -> std::string {
+            if (parsePciFilter(text)) return {};
+            return fmt::format(
+                "'{}' is not VENDOR:DEVICE or VENDOR:DEVICE:SUBVENDOR:SUBDEVICE in "
+                "hexadecimal, as lspci -n writes them (for example {})",
+                text, describeFilter(defaultFilter()));
+        },
+        std::string{});
+}
+
+// Its examples are spelled in the record's order on purpose: that is what --id reads.
 CLI::Validator idFilterArgument() {
     return CLI::Validator(
         [](const std::string& text) -> std::string {
             if (parseIdFilter(text)) return {};
+            const PCIID own = defaultFilter();
             return fmt::format(
-                "'{}' is not DEVICE:VENDOR or DEVICE:VENDOR:SUBSYSTEM:SUBVENDOR "
-                "in hexadecimal (for example 9050:10B5)",
-                text);
+                "'{}' is not DEVICE:VENDOR or DEVICE:VENDOR:SUBSYSTEM:SUBVENDOR in "
+                "hexadecimal, the record's order (for example {:04x}:{:04x}); "
+                "--pci takes IDs as lspci writes them",
+                text, own.DeviceID, own.VendorID);
         },
         std::string{});
 }

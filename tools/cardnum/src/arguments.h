@@ -8,6 +8,8 @@
 // cardnum costs.
 #pragma once
 
+#include <slotscan.h>
+
 namespace CLI {
 class App;
 class Option;
@@ -18,8 +20,12 @@ namespace cardnum {
 
 struct CommonOptions;
 
-// --id DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR]
+// --pci VENDOR:DEVICE[:SUBVENDOR:SUBDEVICE], lspci's order and the documented form, and
+// --id DEVICE:VENDOR[:SUBSYSTEM:SUBVENDOR], the same IDs in the order of the library's
+// PCIID record, kept for scripts that use it. At most one of the two.
 void addIdOption(CLI::App& command, CommonOptions& common);
+// The filter --pci or --id gives, or the library's own IDs.
+PCIID chosenFilter(const CommonOptions& common);
 // --json
 CLI::Option* addJsonFlag(CLI::App& command, CommonOptions& common);
 
@@ -27,7 +33,8 @@ CLI::Option* addJsonFlag(CLI::App& command, CommonOptions& common);
 // decimal or 0x-hex, rewritten as its decimal value.
 CLI::Validator cardNumberArgument();
 CLI::Validator tableIndexArgument();
-// A filter parseIdFilter() reads.
+// A filter parsePciFilter() reads, and one parseIdFilter() reads.
+CLI::Validator pciFilterArgument();
 CLI::Validator idFilterArgument();
 
 }  // namespace cardnum

@@ -33,8 +33,9 @@ struct Streams {
 
 // What several commands accept, filled in by the command line.
 struct CommonOptions {
-    std::string id;  // --id as given, or empty
-    PCIID filter{};  // --id as read, or the library's own IDs
+    std::string pci;  // --pci as given, or empty
+    std::string id;   // --id as given, or empty
+    PCIID filter{};   // --pci or --id as read, or the library's own IDs
     Format format = Format::Text;
     std::string output;  // list --output FILE, or empty: print the result
 };

@@ -12,6 +12,7 @@
 #include "id_filter.h"
 #include "json_output.h"
 #include "port_status.h"
+#include "swapped_ids.h"
 #include "text_output.h"
 #include "wide_scan.h"
 
@@ -69,6 +70,7 @@ int Doctor::run(const CommonOptions& options, Streams io) {
     }
     const auto findings = diagnose(*seen);
     report(options, &*seen, findings, io);
+    if (seen->cards.empty()) warnIfSwapped(options, io.err);
     return findings.empty() ? kDone : kNotFound;
 }
 

@@ -14,6 +14,7 @@
 #include "id_filter.h"
 #include "json_output.h"
 #include "port_status.h"
+#include "swapped_ids.h"
 #include "text_output.h"
 
 namespace cardnum {
@@ -62,6 +63,7 @@ int Find::run(const CommonOptions& options, Streams io) {
                    "cardnum: no card numbered {} with IDs {}; 'cardnum list' shows the "
                    "cards found\n",
                    describeCardNumber(wanted), describeFilter(options.filter));
+        warnIfSwapped(options, io.err);
         return kNotFound;
     }
     if (found->carriers > 1) {

@@ -13,6 +13,7 @@
 #include "json_output.h"
 #include "port_status.h"
 #include "prometheus_output.h"
+#include "swapped_ids.h"
 #include "text_output.h"
 
 namespace cardnum {
@@ -37,6 +38,7 @@ int printFleetView(const CommonOptions& options, Streams io) {
         view.problems = {noPortAccess(view.backend, port::status())};
     }
     printPrometheus(io.out, view);
+    if (seen && seen->cards.empty()) warnIfSwapped(options, io.err);
     return havePortAccess(io.err) ? kDone : kNoPortAccess;
 }
 
@@ -90,6 +92,7 @@ int List::run(const CommonOptions& options, Streams io) {
     }
     // The slots, bases and IRQs above still hold; the card numbers may not.
     if (lostPortAccess(io.err)) return kNoPortAccess;
+    if (cards.empty()) warnIfSwapped(options, io.err);
     return kDone;
 }
 

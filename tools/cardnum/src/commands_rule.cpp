@@ -62,12 +62,11 @@ const Registered<Rule> kRule{"rule", 50,
 
 int Rule::run(const CommonOptions& options, Streams io) {
     const PCIID& filter = options.filter;
-    const std::string& idArgument = options.id;
     if (filter.VendorID == 0 && filter.DeviceID == 0) {
         fmt::print(io.err,
-                   "cardnum: refused: a rule for vendor 0 and device 0 would hand the I/O ports "
-                   "of every PCI device to the portvex group; give the cards' vendor or device "
-                   "ID with --id DEVICE:VENDOR\n");
+                   "cardnum: refused: a rule for any vendor and any device would hand the I/O "
+                   "ports of every PCI device to the portvex group; give the cards' vendor or "
+                   "device ID with --pci VENDOR:DEVICE\n");
         return kUsage;
     }
     const Match matches[] = {{"vendor", filter.VendorID},
@@ -82,15 +81,17 @@ int Rule::run(const CommonOptions& options, Streams io) {
         trigger += fmt::format(" --attr-match={}=0x{:04x}", m.attribute, m.value);
     }
     const std::string file = fileName(filter);
+    // Named the way --pci reads them, whichever option gave them.
+    const bool ownIds = options.pci.empty() && options.id.empty();
     const std::string self =
-        idArgument.empty() ? "cardnum rule" : "cardnum rule --id " + idArgument;
+        ownIds ? "cardnum rule" : "cardnum rule --pci " + describeFilter(filter);
     fmt::print(io.out,
                "# Lets members of the group \"portvex\" read and write every I/O range of PCI "
                "devices\n"
-               "# with IDs {}: the bridge's local registers (BAR1), through which card numbers\n"
-               "# are read and written, and the card's own registers. The scan itself reads "
-               "only\n"
-               "# what any user may read.\n"
+               "# with IDs {} ({}): the bridge's local registers (BAR1),\n"
+               "# through which card numbers are read and written, and the card's own "
+               "registers.\n"
+               "# The scan itself reads only what any user may read.\n"
                "#\n"
                "# Install and apply it (then members log in again):\n"
                "#   sudo groupadd --system --force portvex\n"
@@ -99,7 +100,8 @@ int Rule::run(const CommonOptions& options, Streams io) {
                "#   {} --action=add\n"
                "#   sudo usermod -a -G portvex \"$USER\"\n"
                "{}, \\\n  {}\n",
-               describeFilter(filter), self, file, trigger, match, kGrantEveryIoRange);
+               describeFilter(filter), nameFilter(filter), self, file, trigger, match,
+               kGrantEveryIoRange);
     return kDone;
 }
 

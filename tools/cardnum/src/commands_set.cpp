@@ -15,6 +15,7 @@
 #include "exit_codes.h"
 #include "id_filter.h"
 #include "port_status.h"
+#include "swapped_ids.h"
 #include "wide_scan.h"
 
 namespace cardnum {
@@ -28,7 +29,7 @@ struct SetRequest {
     bool dryRun = false;
 };
 
-int renumber(const PCIID& filter, const SetRequest& request, Streams io);
+int renumber(const CommonOptions& options, const SetRequest& request, Streams io);
 
 std::string describe(const Card& card) {
     return fmt::format("card #{} (slot {})", card.index, slotOf(card));
@@ -69,7 +70,7 @@ class Set final : public Command {
     }
 
     int run(const CommonOptions& options, Streams io) override {
-        return renumber(options.filter, request_, io);
+        return renumber(options, request_, io);
     }
 
   private:
@@ -80,7 +81,8 @@ const Registered<Set> kSet{"set", 30,
                            "Give a card a new number, chosen by its present number (--card) "
                            "or its table index (--index)"};
 
-int renumber(const PCIID& filter, const SetRequest& request, Streams io) {
+int renumber(const CommonOptions& options, const SetRequest& request, Streams io) {
+    const PCIID& filter = options.filter;
     if (!havePortAccess(io.err)) return kNoPortAccess;
     const uint16_t newNo = toCardWord(request.newNumber);
     const CardScan scan(filter);
@@ -96,6 +98,7 @@ int renumber(const PCIID& filter, const SetRequest& request, Streams io) {
             fmt::print(io.err, "cardnum: no card numbered {} with IDs {}\n",
                        describeCardNumber(toCardWord(*request.oldNumber)), describeFilter(filter));
         }
+        if (before.empty()) warnIfSwapped(options, io.err);
         return kNotFound;
     }
 

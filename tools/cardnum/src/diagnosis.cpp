@@ -21,7 +21,7 @@ namespace {
 constexpr int kLastScannedBus = 3;
 
 std::string idsOf(const PciFunction& f) {
-    return fmt::format("{:04X}:{:04X}", f.deviceId, f.vendor);
+    return describeIds(f.vendor, f.deviceId);
 }
 
 std::string cardRef(const Card& card) {
@@ -112,7 +112,7 @@ void hiddenCards(const Observation& seen, std::vector<Finding>& out) {
                                    "listed, found or renumbered.",
                                    MAX_CARDS),
                        fmt::format("Take cards out until at most {} match, or give the extra "
-                                   "cards other IDs and reach them with --id.",
+                                   "cards other IDs and reach them with --pci.",
                                    MAX_CARDS)});
     }
 }
@@ -143,6 +143,8 @@ void eepromProblems(const Observation& seen, std::vector<Finding>& out) {
     }
 }
 
+// A card a lookup by its number cannot reach, because a card before it in scan order
+// carries the number too: one finding per such card, the first carrier left as it is.
 void sharedNumbers(const Observation& seen, std::vector<Finding>& out) {
     std::map<uint16_t, std::vector<const Card*>> byNumber;
     for (std::size_t i = 0; i < seen.cards.size(); ++i) {
@@ -152,27 +154,25 @@ void sharedNumbers(const Observation& seen, std::vector<Finding>& out) {
         if (present && card.number != 0xFFFF) byNumber[card.number].push_back(&card);
     }
     for (const auto& [number, carriers] : byNumber) {
-        if (carriers.size() < 2) continue;
-        std::string names;
-        for (std::size_t i = 0; i < carriers.size(); ++i) {
-            if (i > 0) names += i + 1 == carriers.size() ? " and " : ", ";
-            names += cardRef(*carriers[i]);
-        }
-        std::string commands;
-        std::vector<std::string> unreachable;
+        const Card& reached = *carriers[0];
         for (std::size_t i = 1; i < carriers.size(); ++i) {
-            commands +=
-                fmt::format("{}cardnum set --index {} NEW", i > 1 ? "; " : "", carriers[i]->index);
-            unreachable.push_back(functionOf(*carriers[i]));
+            const Card& card = *carriers[i];
+            std::string before;
+            for (std::size_t j = 0; j < i; ++j) {
+                if (j > 0) before += j + 1 == i ? " and " : ", ";
+                before += cardRef(*carriers[j]);
+            }
+            out.push_back(
+                {"shared-number", functionOf(card), card.index,
+                 fmt::format("Card {} carries number {}, as card{} {} {}.", cardRef(card),
+                             describeCardNumber(number), i > 1 ? "s" : "", before,
+                             i > 1 ? "do" : "does"),
+                 fmt::format("A lookup by number {} reaches only card {}, the first in scan "
+                             "order; card #{} can be reached by index only.",
+                             describeCardNumber(number), cardRef(reached), card.index),
+                 fmt::format("Give it a number of its own: cardnum set --index {} NEW", card.index),
+                 reached.index, functionOf(reached)});
         }
-        out.push_back(
-            {"shared-number", functionOf(*carriers[0]), carriers[0]->index,
-             fmt::format("Cards {} {} carry number {}.", names,
-                         carriers.size() == 2 ? "both" : "all", describeCardNumber(number)),
-             fmt::format("A lookup by number {} reaches only card #{}; the others can "
-                         "be reached by index only.",
-                         describeCardNumber(number), carriers[0]->index),
-             "Give each other card a number of its own: " + commands, unreachable});
     }
 }
 
@@ -189,7 +189,7 @@ void nothingFound(const Observation& seen, bool hiddenFound, std::vector<Finding
         action += fmt::format(
             " Cards built on this bridge often carry their maker's IDs; these "
             "devices have I/O ranges at BAR1 and BAR4 like it: {}. Try "
-            "cardnum doctor --id DEVICE:VENDOR with one of them.",
+            "cardnum doctor --pci VENDOR:DEVICE with one of them.",
             lookAlikes);
     }
     out.push_back(

@@ -17,6 +17,8 @@
 
 namespace cardnum {
 
+// One problem at one place. `where` and `index` are the card to act on: the card the action
+// names and the slot the fleet view reports the problem at.
 struct Finding {
     std::string kind;          // short stable name for scripts, e.g. "shared-number"
     std::string where;         // the slot concerned ("00:04.0", bus:device.function), or empty
@@ -24,12 +26,9 @@ struct Finding {
     std::string what;
     std::string meaning;
     std::string action;
-    // The cards to act on, when they are not `where`: for a shared number, the cards a
-    // lookup by it cannot reach.
-    std::vector<std::string> toFix = {};
-
-    // Where the fleet view reports the finding: one slot per card to act on.
-    std::vector<std::string> slots() const { return toFix.empty() ? std::vector{where} : toFix; }
+    // A shared number: the card that lookups by it reach instead, which is left as it is.
+    std::optional<int> reachedIndex = std::nullopt;
+    std::string reachedWhere = {};
 };
 
 struct Observation {

@@ -10,10 +10,10 @@
 namespace cardnum {
 
 nlohmann::ordered_json toJson(const PCIID& filter) {
-    return {{"device_id", filter.DeviceID},
-            {"vendor_id", filter.VendorID},
-            {"subsystem_id", filter.SubsystemID},
+    return {{"vendor_id", filter.VendorID},
+            {"device_id", filter.DeviceID},
             {"subsystem_vendor_id", filter.SubsystemVendorID},
+            {"subsystem_id", filter.SubsystemID},
             {"text", describeFilter(filter)}};
 }
 
@@ -30,13 +30,18 @@ nlohmann::ordered_json toJson(const Card& card) {
 }
 
 nlohmann::ordered_json toJson(const Finding& finding) {
-    return {{"kind", finding.kind},
-            {"where", finding.where},
-            {"index",
-             finding.index ? nlohmann::ordered_json(*finding.index) : nlohmann::ordered_json()},
-            {"what", finding.what},
-            {"meaning", finding.meaning},
-            {"action", finding.action}};
+    nlohmann::ordered_json json{{"kind", finding.kind},
+                                {"where", finding.where},
+                                {"index", finding.index ? nlohmann::ordered_json(*finding.index)
+                                                        : nlohmann::ordered_json()}};
+    if (finding.reachedIndex) {
+        json["reached_index"] = *finding.reachedIndex;
+        json["reached_where"] = finding.reachedWhere;
+    }
+    json["what"] = finding.what;
+    json["meaning"] = finding.meaning;
+    json["action"] = finding.action;
+    return json;
 }
 
 nlohmann::ordered_json cardListJson(const PCIID& filter, const std::vector<Card>& cards) {

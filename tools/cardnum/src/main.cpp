@@ -26,6 +26,7 @@
 #include <unistd.h>
 #endif
 
+#include "arguments.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "id_filter.h"
@@ -113,8 +114,7 @@ int run(int argc, char** argv, Outcome& outcome) {
     }
 
     try {
-        common.filter =
-            common.id.empty() ? cardnum::defaultFilter() : *cardnum::parseIdFilter(common.id);
+        common.filter = cardnum::chosenFilter(common);
         const cardnum::Streams io{out, err, json ? &outcome.document : nullptr};
         return chosen->command->run(common, io);
     } catch (const std::bad_alloc&) {

@@ -58,12 +58,10 @@ void printPrometheus(std::ostream& out, const FleetView& view) {
                "How long the library's scan of the buses took.");
         fmt::print(out, "slotscan_scan_duration_seconds {}\n", *view.scanSeconds);
     }
-    // A problem is reported at each card to act on; several of one kind at one slot make
+    // A problem is reported at the card to act on; several of one kind at one slot make
     // one series.
     std::map<std::pair<std::string, std::string>, int> problems;
-    for (const Finding& f : view.problems) {
-        for (const std::string& slot : f.slots()) ++problems[{f.kind, slot}];
-    }
+    for (const Finding& f : view.problems) ++problems[{f.kind, f.where}];
     family(out, "slotscan_machine_problems",
            "How many problems 'cardnum doctor' finds on this machine: 0 when there are none.");
     fmt::print(out, "slotscan_machine_problems {}\n", view.problems.size());

@@ -71,15 +71,20 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{{"set", "1"}, "--card"},
                       BadLine{{"set", "--card", "1", "--index", "0", "2"}, "--index"}));
 
-INSTANTIATE_TEST_SUITE_P(Ids, BadArguments,
-                         ::testing::Values(BadLine{{"list", "--id", "9050"}, "--id"},
-                                           BadLine{{"list", "--id", "9050:10B5:1"}, "--id"},
-                                           BadLine{{"list", "--id", "9050:10B5:1:2:3"}, "--id"},
-                                           BadLine{{"find", "1", "--id", "12345:10B5"}, "--id"},
-                                           BadLine{{"doctor", "--id", "9050:"}, "--id"},
-                                           BadLine{{"doctor", "--id", "xyz:10B5"}, "--id"},
-                                           BadLine{{"set", "--index", "0", "1", "--id", "-1:10B5"},
-                                                   "--id"}));
+INSTANTIATE_TEST_SUITE_P(
+    Ids, BadArguments,
+    ::testing::Values(BadLine{{"list", "--pci", "10b5"}, "--pci"},
+                      BadLine{{"list", "--pci", "10b5:9050:1"}, "--pci"},
+                      BadLine{{"rule", "--pci", "10b5:9050:1:2:3"}, "--pci"},
+                      BadLine{{"find", "1", "--pci", "10b5:12345"}, "--pci"},
+                      BadLine{{"doctor", "--pci", "10b5:xyz"}, "--pci"},
+                      BadLine{{"set", "--index", "0", "1", "--pci", "-1:9050"}, "--pci"},
+                      BadLine{{"list", "--pci", "10b5:9050", "--id", "9050:10b5"}, "--id"},
+                      BadLine{{"list", "--id", "9050"}, "--id"},
+                      BadLine{{"list", "--id", "9050:10b5:1"}, "--id"},
+                      BadLine{{"find", "1", "--id", "12345:10b5"}, "--id"},
+                      BadLine{{"doctor", "--id", "9050:"}, "--id"},
+                      BadLine{{"set", "--index", "0", "1", "--id", "-1:10b5"}, "--id"}));
 
 INSTANTIATE_TEST_SUITE_P(Formats, BadArguments,
                          ::testing::Values(BadLine{{"list", "--format", "xml"}, "--format"},

@@ -46,7 +46,7 @@ TEST(List, ShowsEachCardWithItsSlotInTableOrder) {
     EXPECT_EQ(third.at("bus"), 1);
     EXPECT_EQ(third.at("device"), 4);
     EXPECT_EQ(third.at("slot"), "01:04");
-    EXPECT_EQ(list.at("filter").at("text"), "9050:10B5");
+    EXPECT_EQ(list.at("filter").at("text"), "10b5:9050");
 }
 
 TEST(List, EmptyMachineListsNothingAndPointsToDoctor) {
@@ -76,7 +76,9 @@ TEST(List, UnnumberedCardShowsTheWordInHex) {
     EXPECT_NE(run.out.find("65535 (0xFFFF)"), std::string::npos) << run;
 }
 
-TEST(List, IdOptionSelectsCardsWithOtherIds) {
+// --pci takes IDs as lspci writes them, empty fields for any; --id the same IDs in the
+// record's order.
+TEST(List, PciAndIdOptionsSelectCardsWithOtherIds) {
     Workspace ws;
     const auto rack = ws.rack("otherid.toml");
     auto slots = [&](std::vector<std::string> args) {
@@ -90,12 +92,56 @@ TEST(List, IdOptionSelectsCardsWithOtherIds) {
     };
     using Slots = std::vector<std::string>;
     EXPECT_EQ(slots({}), Slots{"00:0a"}) << "the library's own IDs by default";
+    EXPECT_EQ(slots({"--pci", "10b5:9050"}), Slots{"00:0a"});
+    EXPECT_EQ(slots({"--pci", "5678:1234"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--pci", "0x5678:0X1234:1234:0001"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--pci", ":1234"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--pci", "*:*:1234:"}), Slots{"00:0b"});
+    EXPECT_EQ(slots({"--pci", "5678:1234:1234:0002"}), Slots{});
+    EXPECT_EQ(slots({"--pci", ":"}), (Slots{"00:0a", "00:0b"}));
     EXPECT_EQ(slots({"--id", "9050:10b5"}), Slots{"00:0a"});
     EXPECT_EQ(slots({"--id", "1234:5678"}), Slots{"00:0b"});
     EXPECT_EQ(slots({"--id", "0x1234:0x5678:0001:1234"}), Slots{"00:0b"});
     EXPECT_EQ(slots({"--id", "1234:5678:0002:1234"}), Slots{});
     EXPECT_EQ(slots({"--id", "0:0"}), (Slots{"00:0a", "00:0b"}));
 }
+
+// IDs copied in the other order find nothing; each command then says so and names the IDs
+// to give, and exits as it does for IDs that match nothing at all.
+class SwappedIds : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(SwappedIds, AreNamedWithTheRightSpelling) {
+    Workspace ws;
+    const auto rack = ws.rack("three.toml");
+    const std::string hint = "--pci 10b5:9050 selects them";
+    auto run = [&](std::vector<std::string> ids) {
+        std::vector<std::string> args = GetParam();
+        args.insert(args.end(), ids.begin(), ids.end());
+        return ws.cardnum(rack, args);
+    };
+    const auto unknown = run({"--pci", "1234:5678"});
+    EXPECT_EQ(unknown.err.find("warning"), std::string::npos) << unknown;
+    for (const auto& ids :
+         {std::vector<std::string>{"--pci", "9050:10b5"}, {"--id", "10b5:9050"}}) {
+        const auto swapped = run(ids);
+        EXPECT_EQ(swapped.exitCode, unknown.exitCode) << swapped;
+        EXPECT_NE(swapped.err.find("cardnum: warning: no card has IDs 9050:10b5 (vendor 9050, "
+                                   "device 10b5), but 3 cards have 10b5:9050 (vendor 10b5, "
+                                   "device 9050)"),
+                  std::string::npos)
+            << swapped;
+        EXPECT_NE(swapped.err.find(hint), std::string::npos) << swapped;
+    }
+    const auto right = run({"--pci", "10b5:9050"});
+    EXPECT_EQ(right.err.find("warning"), std::string::npos) << right;
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, SwappedIds,
+                         ::testing::Values(std::vector<std::string>{"list"},
+                                           std::vector<std::string>{"list", "--json"},
+                                           std::vector<std::string>{"find", "9"},
+                                           std::vector<std::string>{"set", "--card", "9", "4"},
+                                           std::vector<std::string>{"doctor"}));
 
 TEST(Find, ReportsIoBaseIrqAndSlotOfTheCard) {
     Workspace ws;

@@ -25,7 +25,7 @@ run() {
 
 portvex="sim:Z:$work/rack/$(basename "$rack")"
 run "$cardnum" list
-expected="3 cards with IDs 9050:10B5, in table order:
+expected="3 cards with IDs 10b5:9050, in table order:
 INDEX  CARD NO          I/O BASE  IRQ  SLOT
     0  1                0x0300      5  00:0a
     1  2                0x0340     10  00:0b

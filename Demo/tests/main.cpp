@@ -2,11 +2,13 @@
 //
 // SPDX-License-Identifier: MIT
 
-// Runs Cardpeek's tests on a copy of the test rack in a temporary folder. PORTVEX
-// is set before anything could load the library, so no test reaches real ports.
+// Runs Cardpeek's tests on a copy of the test rack in a temporary folder, or of the rack
+// CARDPEEK_TEST_RACK names (a capture of the test rack, with its EEPROM image beside it).
+// PORTVEX is set before anything could load the library, so no test reaches real ports.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -29,7 +31,12 @@ int main(int argc, char* argv[]) {
     paths.rackFile = scratch.filePath(QStringLiteral("cards.toml"));
     paths.traceFile = scratch.filePath(QStringLiteral("ports.log"));
     paths.scratch = scratch.path();
-    if (!QFile::copy(QStringLiteral(CARDPEEK_TEST_RACKS "/cards.toml"), paths.rackFile)) {
+    QString rack = QString::fromLocal8Bit(qgetenv("CARDPEEK_TEST_RACK"));
+    if (rack.isEmpty()) rack = QStringLiteral(CARDPEEK_TEST_RACKS "/cards.toml");
+    const QFileInfo image(QFileInfo(rack).dir(),
+                          QFileInfo(rack).completeBaseName() + QStringLiteral(".eeprom.json"));
+    if (!QFile::copy(rack, paths.rackFile) ||
+        (image.exists() && !QFile::copy(image.filePath(), scratch.filePath(image.fileName())))) {
         std::fprintf(stderr, "cannot copy the test rack\n");
         return 2;
     }

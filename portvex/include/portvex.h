@@ -65,6 +65,10 @@ PORTVEX_API int portvex_ready(void);
 /* One or two sentences for the user: what the backend reaches, or why it cannot and what
  * to do about it. The text stays valid for the life of the process. */
 PORTVEX_API const char* portvex_status(void);
+/* The size in bytes of the I/O range a device decodes from `port` on, where the backend knows
+ * it (sysfs, from the kernel's resource file); 0 where it does not (other backends, or no
+ * range starts at `port`). Touches no port. */
+PORTVEX_API uint32_t portvex_io_range_size(uint32_t port);
 
 #ifdef __cplusplus
 }

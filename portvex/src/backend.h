@@ -51,6 +51,9 @@ class Backend {
     virtual const char* name() const = 0;
     virtual bool ready() const = 0;
     virtual const std::string& status() const = 0;
+    // The size in bytes of the I/O range a device decodes from `port` on, when the backend
+    // knows it (the sysfs backend, from the kernel's `resource` file); 0 when it does not.
+    virtual uint32_t ioRangeSize(uint32_t /*port*/) { return 0; }
 };
 
 // The simulated PC described by a rack file; PORTVEX_TRACE, when set, names the trace file.

@@ -56,4 +56,8 @@ PORTVEX_API const char* portvex_status(void) {
     return portvex::active().status().c_str();
 }
 
+PORTVEX_API uint32_t portvex_io_range_size(uint32_t port) {
+    return portvex::active().ioRangeSize(port);
+}
+
 }  // extern "C"

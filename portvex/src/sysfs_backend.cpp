@@ -233,6 +233,12 @@ class SysfsBackend final : public Backend {
         return kAllOnes;
     }
 
+    uint32_t ioRangeSize(uint32_t port) override {
+        const IoWindow* window = windowFor(port);
+        if (window == nullptr || window->range.first != port) return 0;
+        return window->range.last - window->range.first + 1;
+    }
+
     // The I/O BAR that holds the whole dword at `port`, if any.
     const IoWindow* windowFor(uint32_t port) {
         const auto find = [&]() -> const IoWindow* {

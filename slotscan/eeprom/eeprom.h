@@ -33,4 +33,21 @@ void EepromReadWord(uint16_t base, int type, uint16_t byteAddress, uint16_t* wor
 // Writes the low 16 bits of `value`; any type other than 0, 1 or 2 does nothing.
 void EepromWriteWord(uint16_t base, int type, uint16_t byteAddress, uint32_t value);
 
+// Words in a 93C46 organised by 16 bits, the part the library drives (type 0).
+inline constexpr unsigned kEepromWords = 64;
+
+// A whole 93C46 as reads show it: every word, and DO where the READ protocol shows it
+// outside the data. Before a command CS is low and no part drives DO, so a pull-up holds it
+// high; between the address and the data a part that answers drives DO low (the dummy
+// bit). A part that answers reads deselectedLow = false and dummyHigh = false.
+struct EepromContents {
+    uint16_t words[kEepromWords];
+    bool deselectedLow;  // DO read low before every command
+    bool dummyHigh;      // DO read high in place of every dummy bit
+};
+
+// Reads words 0 to 63 of a type 0 part one READ at a time, each with exactly the accesses
+// and the wait of EepromReadWord: a whole-EEPROM copy costs 64 of the reads a lookup makes.
+void EepromReadAll(uint16_t base, EepromContents* contents);
+
 }  // namespace slotscan

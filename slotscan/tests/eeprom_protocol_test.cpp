@@ -105,7 +105,47 @@ TEST_F(EepromTest, WriteStoresTheLow16BitsMostSignificantFirst) {
     EXPECT_EQ(card->eeprom().word(0x38), 0x8001);
 }
 
+TEST_F(EepromTest, ReadAllCostsSixtyFourLookupReadsAndSeesAPartThatAnswers) {
+    slotscan::EepromContents contents{};
+    slotscan::EepromReadAll(kBase, &contents);
+    for (unsigned i = 0; i < slotscan::kEepromWords; ++i)
+        EXPECT_EQ(contents.words[i], card->eeprom().word(i)) << "word " << i;
+    EXPECT_FALSE(contents.deselectedLow);
+    EXPECT_FALSE(contents.dummyHigh);
+    EXPECT_EQ(accesses(), 64U * testing_support::kEepromReadAccesses);
+    EXPECT_EQ(pauseCount(), 64U);
+    EXPECT_EQ(card->cntrl(), kCntrl);
+    const auto& log = card->eeprom().instructions();
+    ASSERT_EQ(log.size(), 64U);
+    for (unsigned i = 0; i < 64; ++i) EXPECT_EQ(log[i].op, Op::Read);
+}
+
 class StuckEepromTest : public MachineTest {};
+
+// What DO shows outside the data tells a part that answers from a line nothing drives.
+TEST_F(StuckEepromTest, ReadAllTellsLinesNoPartDrives) {
+    struct Case {
+        simpc::EepromFaults faults;
+        uint16_t words;
+        bool deselectedLow, dummyHigh;
+    };
+    const Case cases[] = {{{.doStuck = true}, 0xFFFF, false, true},
+                          {{.doStuck = false}, 0x0000, true, false},
+                          {{.absent = true}, 0xFFFF, false, true}};
+    uint8_t slot = 1;
+    for (const Case& c : cases) {
+        const auto base = static_cast<uint16_t>(0xE000 + 0x80 * slot);
+        auto config = testing_support::card(1, base, static_cast<uint16_t>(0x300 + 0x20 * slot), 5);
+        config.faults = c.faults;
+        machine->addCard({0, slot++, 0}, config);
+        slotscan::EepromContents contents{};
+        slotscan::EepromReadAll(base, &contents);
+        EXPECT_EQ(contents.words[0], c.words);
+        EXPECT_EQ(contents.words[63], c.words);
+        EXPECT_EQ(contents.deselectedLow, c.deselectedLow) << "slot " << int(slot - 1);
+        EXPECT_EQ(contents.dummyHigh, c.dummyHigh) << "slot " << int(slot - 1);
+    }
+}
 
 TEST_F(StuckEepromTest, SamplesAllHighReadFFFFAndAllLowRead0000) {
     auto high = testing_support::card(1, 0xE000, 0x300, 5);

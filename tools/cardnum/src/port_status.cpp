@@ -27,6 +27,7 @@ Function lookUp(const char* name) {
 
 using TextCall = const char* (*)();
 using ReadyCall = int (*)();
+using SizeCall = uint32_t (*)(uint32_t);
 
 }  // namespace
 
@@ -47,6 +48,11 @@ const char* status() {
                            : "This Portvex.dll exports only the port operations and reports no "
                              "status, so whether they reach the cards is not known.";
 }
+
+uint32_t ioRangeSize(uint32_t port) {
+    static const SizeCall call = lookUp<SizeCall>("portvex_io_range_size");
+    return call != nullptr ? call(port) : 0;
+}
 #else
 const char* backend() {
     return portvex_backend();
@@ -58,6 +64,10 @@ bool ready() {
 
 const char* status() {
     return portvex_status();
+}
+
+uint32_t ioRangeSize(uint32_t port) {
+    return portvex_io_range_size(port);
 }
 #endif
 

@@ -8,6 +8,7 @@
 // the loaded Portvex.dll at run time and used when it has them.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 
 namespace cardnum {
@@ -16,6 +17,8 @@ namespace port {
 const char* backend();
 bool ready();
 const char* status();
+// portvex_io_range_size: 0 where the size is not known, or the port layer cannot tell.
+uint32_t ioRangeSize(uint32_t port);
 
 }  // namespace port
 

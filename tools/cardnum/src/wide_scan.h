@@ -7,6 +7,7 @@
 // explain why a card is not found, never to find one.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,6 +36,18 @@ std::string slotOf(const PciFunction& function);
 // Every function that answers on buses 0-255. Functions 1-7 of a slot are probed when its
 // function 0 reports several functions (header type bit 7), or does not answer at all.
 std::vector<PciFunction> scanAllFunctions();
+
+// One function's first 64 bytes of configuration space, as dwords.
+struct FunctionHeader {
+    uint8_t bus = 0;
+    uint8_t device = 0;
+    uint8_t function = 0;
+    std::array<uint32_t, 16> dwords{};
+};
+
+// The same walk as scanAllFunctions, reading each function's whole 64-byte header, one
+// dword at a time and nothing else.
+std::vector<FunctionHeader> readAllHeaders();
 
 // The EEPROM-present bit (28) of the 9050's CNTRL register at localRegBase + 0x50.
 bool eepromPresent(uint16_t localRegBase);

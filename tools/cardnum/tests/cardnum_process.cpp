@@ -73,10 +73,17 @@ std::string Workspace::rack(const std::string& name) {
 Run Workspace::cardnum(const std::string& portvex, const std::vector<std::string>& args,
                        const std::vector<std::string>& extraEnvironment,
                        const fs::path& stdoutTo) const {
+    return program(CARDNUM_BINARY, portvex, args, extraEnvironment, stdoutTo);
+}
+
+Run Workspace::program(const std::string& binary, const std::string& portvex,
+                       const std::vector<std::string>& args,
+                       const std::vector<std::string>& extraEnvironment,
+                       const fs::path& stdoutTo) const {
     const fs::path outFile = stdoutTo.empty() ? dir_ / "stdout.txt" : stdoutTo;
     const fs::path errFile = dir_ / "stderr.txt";
 
-    std::vector<std::string> argv{CARDNUM_BINARY};
+    std::vector<std::string> argv{binary};
     argv.insert(argv.end(), args.begin(), args.end());
     auto env = environmentWith(portvex);
     env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
@@ -91,10 +98,10 @@ Run Workspace::cardnum(const std::string& portvex, const std::vector<std::string
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, CARDNUM_BINARY, &actions, nullptr, argvPointers.data(),
+    const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argvPointers.data(),
                                     envPointers.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start " CARDNUM_BINARY);
+    if (spawned != 0) throw std::runtime_error("cannot start " + binary);
 
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {

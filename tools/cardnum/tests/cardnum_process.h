@@ -44,6 +44,12 @@ class Workspace {
                 const std::vector<std::string>& extraEnvironment = {},
                 const std::filesystem::path& stdoutTo = {}) const;
 
+    // The same for another program of the build.
+    Run program(const std::string& binary, const std::string& portvex,
+                const std::vector<std::string>& args,
+                const std::vector<std::string>& extraEnvironment = {},
+                const std::filesystem::path& stdoutTo = {}) const;
+
     const std::filesystem::path& dir() const { return dir_; }
 
   private:

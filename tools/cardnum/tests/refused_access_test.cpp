@@ -59,6 +59,11 @@ TEST_F(RefusedAccess, FindSetAndDoctorDoNotBlameTheCard) {
     EXPECT_EQ(set.exitCode, 3) << set;
     EXPECT_EQ(set.err.find("renumbering failed"), std::string::npos) << set;
 
+    const auto captured =
+        run({"capture", "--id", "5678:1234", "--output", (ws.dir() / "never.toml").string()});
+    EXPECT_EQ(captured.exitCode, 3) << captured;
+    EXPECT_FALSE(std::filesystem::exists(ws.dir() / "never.toml")) << "no capture of noise";
+
     const auto doctor = run({"doctor", "--id", "5678:1234"});
     EXPECT_EQ(doctor.exitCode, 3) << doctor;
     EXPECT_EQ(doctor.out.find("not been numbered"), std::string::npos) << doctor;

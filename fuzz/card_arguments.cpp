@@ -2,14 +2,15 @@
 //
 // SPDX-License-Identifier: MIT
 
-// cardnum's grammars of what the user types: --id filters, card numbers and table indexes,
-// both through the parsers and through the command line's own checks. Input: the text of
-// one argument.
+// cardnum's grammars of what the user types: --pci and --id filters, card numbers and
+// table indexes, both through the parsers and through the command line's own checks.
+// Input: the text of one argument.
 //
 // Properties: a filter that is accepted prints back (as cardnum shows it) in a form that
-// reads as the same filter; a number that is accepted lies in its range and its decimal
-// form reads as the same number; the command line's check accepts exactly what the parser
-// does and rewrites a number as that decimal form.
+// reads as the same filter; --pci reads what --id reads, the words the other way round; a
+// number that is accepted lies in its range and its decimal form reads as the same number;
+// the command line's check accepts exactly what the parser does and rewrites a number as
+// that decimal form.
 #include <slotscan.h>
 
 #include <CLI/CLI.hpp>
@@ -27,16 +28,29 @@ bool sameFilter(const PCIID& a, const PCIID& b) {
            a.SubsystemVendorID == b.SubsystemVendorID;
 }
 
-void checkFilter(const std::string& text) {
-    const auto filter = cardnum::parseIdFilter(text);
+// --pci (lspci's order, empty or * for any word) and --id (the record's order): each
+// check accepts what its parser does; whatever is accepted prints back (cardnum shows
+// filters in lspci's order) as text --pci reads as the same filter; and text --id takes,
+// --pci takes too, with each pair of words the other way round.
+void checkFilters(const std::string& text) {
+    const auto pci = cardnum::parsePciFilter(text);
+    const auto id = cardnum::parseIdFilter(text);
     std::string checked = text;
-    const bool validated = cardnum::idFilterArgument()(checked).empty();
-    fuzz::require(validated == filter.has_value(), "--id: the check and the parser disagree", text);
-    if (!filter) return;
-    const std::string shown = cardnum::describeFilter(*filter);
-    const auto again = cardnum::parseIdFilter(shown);
-    fuzz::require(again.has_value() && sameFilter(*again, *filter),
-                  "--id: an accepted filter does not read back as itself", text + " -> " + shown);
+    fuzz::require(cardnum::pciFilterArgument()(checked).empty() == pci.has_value(),
+                  "--pci: the check and the parser disagree", text);
+    fuzz::require(cardnum::idFilterArgument()(checked).empty() == id.has_value(),
+                  "--id: the check and the parser disagree", text);
+    for (const auto& filter : {pci, id}) {
+        if (!filter) continue;
+        const std::string shown = cardnum::describeFilter(*filter);
+        const auto again = cardnum::parsePciFilter(shown);
+        fuzz::require(again.has_value() && sameFilter(*again, *filter),
+                      "an accepted filter does not read back as itself", text + " -> " + shown);
+    }
+    if (id) {
+        fuzz::require(pci.has_value() && sameFilter(cardnum::swapped(*pci), *id),
+                      "--pci does not read what --id reads, the other way round", text);
+    }
 }
 
 void checkNumber(const std::string& text, long min, long max, const CLI::Validator& check) {
@@ -58,7 +72,7 @@ void checkNumber(const std::string& text, long min, long max, const CLI::Validat
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    checkFilter(text);
+    checkFilters(text);
     static const CLI::Validator cardNumber = cardnum::cardNumberArgument();
     static const CLI::Validator tableIndex = cardnum::tableIndexArgument();
     checkNumber(text, cardnum::kCardNumberMin, cardnum::kCardNumberMax, cardNumber);

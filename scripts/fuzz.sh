@@ -26,7 +26,7 @@ case "$seconds" in
 esac
 
 # target: dictionary, then corpus folders beyond fuzz/corpus/<corpus>
-targets=${FUZZ_TARGETS:-"rack_reader eeprom_image card_arguments sysfs_files writers"}
+targets=${FUZZ_TARGETS:-"rack_reader eeprom_image card_arguments sysfs_files writers lspci_capture"}
 corpus_of() {
   case "$1" in
     rack_reader | writers) echo rack ;;
@@ -42,6 +42,7 @@ dictionary_of() {
 seeds_of() {
   case "$1" in
     rack_reader | writers) echo "examples/racks tools/cardnum/tests/racks python/tests/racks" ;;
+    lspci_capture) echo tools/cardnum/tests/dumps ;;
     *) echo "" ;;
   esac
 }

@@ -2,9 +2,9 @@
 #
 # SPDX-License-Identifier: MIT
 
-"""Properties of the argument checks and of the ids= grammar over generated input:
-accepted input round-trips, rejected input raises TypeError or ValueError and nothing
-else, and a rejected call reaches no card."""
+"""Properties of the argument checks and of the grammars of IDs (ids=, PCIID.parse and
+PCIID.from_lspci) over generated input: accepted input round-trips, rejected input raises
+TypeError or ValueError and nothing else, and a rejected call reaches no card."""
 
 from __future__ import annotations
 
@@ -23,10 +23,19 @@ settings.load_profile("slotscan")
 
 HEX_WORD = st.builds(lambda prefix, digits: prefix + digits, st.sampled_from(["", "0x", "0X"]),
                      st.text("0123456789abcdefABCDEF", min_size=1, max_size=4))
-IDS_TEXT = st.one_of(st.lists(HEX_WORD, min_size=2, max_size=2),
-                     st.lists(HEX_WORD, min_size=4, max_size=4)).map(":".join)
-# Near misses: the grammar's own characters in any order, and any text at all.
-ALMOST_IDS_TEXT = st.one_of(st.from_regex(r"[0-9a-fA-FxX: +_\-\n]{0,24}", fullmatch=True),
+# lspci's order (PCIID.from_lspci) also takes an empty field or "*" for any value.
+LSPCI_WORD = st.one_of(HEX_WORD, st.sampled_from(["", "*"]))
+
+
+def fields(word: st.SearchStrategy[str]) -> st.SearchStrategy[str]:
+    return st.one_of(st.lists(word, min_size=2, max_size=2),
+                     st.lists(word, min_size=4, max_size=4)).map(":".join)
+
+
+RECORD_TEXT = fields(HEX_WORD)
+LSPCI_TEXT = fields(LSPCI_WORD)
+# Near misses: the grammars' own characters in any order, and any text at all.
+ALMOST_IDS_TEXT = st.one_of(st.from_regex(r"[0-9a-fA-FxX:* +_\-\n]{0,24}", fullmatch=True),
                             st.text(max_size=24))
 ANYTHING = st.one_of(st.none(), st.booleans(), st.integers(), st.floats(), st.text(max_size=8),
                      st.binary(max_size=8), st.fractions(), st.decimals(allow_nan=False),
@@ -38,21 +47,36 @@ def is_int(value: object) -> bool:
     return isinstance(value, int) and not isinstance(value, bool)
 
 
-@given(IDS_TEXT)
-def test_accepted_ids_text_reads_its_words_and_prints_back_to_itself(text: str) -> None:
+def words_of(text: str) -> list[int]:
+    return [int(f, 16) if f not in ("", "*") else 0 for f in text.split(":")] + [0, 0]
+
+
+@given(LSPCI_TEXT)
+def test_accepted_lspci_text_reads_its_words_and_prints_back_to_itself(text: str) -> None:
+    ids = PCIID.from_lspci(text)
+    vendor, device, subsystem_vendor, subsystem = words_of(text)[:4]
+    assert ids == PCIID(vendor=vendor, device=device, subsystem_vendor=subsystem_vendor,
+                        subsystem=subsystem)
+    assert PCIID.from_lspci(str(ids)) == ids
+
+
+@given(RECORD_TEXT)
+def test_record_order_text_reads_as_lspci_text_the_other_way_round(text: str) -> None:
     ids = PCIID.parse(text)
-    words = [int(field, 16) for field in text.split(":")] + [0, 0]
-    assert (ids.device, ids.vendor, ids.subsystem, ids.subsystem_vendor) == tuple(words[:4])
-    assert PCIID.parse(str(ids)) == ids
+    assert (ids.device, ids.vendor, ids.subsystem, ids.subsystem_vendor) == \
+        tuple(words_of(text)[:4])
+    assert PCIID.from_lspci(text) == ids.swapped()
+    assert PCIID.from_lspci(str(ids)) == ids
 
 
-@given(st.one_of(IDS_TEXT, ALMOST_IDS_TEXT))
+@given(st.one_of(LSPCI_TEXT, ALMOST_IDS_TEXT))
 def test_any_ids_text_is_read_or_refused_with_value_error(text: str) -> None:
-    try:
-        ids = PCIID.parse(text)
-    except ValueError:
-        return
-    assert PCIID.parse(str(ids)) == ids
+    for read in (PCIID.from_lspci, PCIID.parse):
+        try:
+            ids = read(text)
+        except ValueError:
+            continue
+        assert PCIID.from_lspci(str(ids)) == ids
 
 
 @given(st.lists(WORD_VALUES, min_size=2, max_size=4))
@@ -65,20 +89,20 @@ def test_pciid_takes_words_and_refuses_the_rest_with_type_or_value_error(
         assert not valid
         return
     assert valid
-    assert PCIID.parse(str(ids)) == ids
+    assert PCIID.from_lspci(str(ids)) == ids
 
 
 @settings(max_examples=60)
-@given(st.one_of(IDS_TEXT, ALMOST_IDS_TEXT, st.builds(PCIID, st.integers(0, 0xFFFF),
-                                                      st.integers(0, 0xFFFF)), ANYTHING))
+@given(st.one_of(RECORD_TEXT, ALMOST_IDS_TEXT, st.builds(PCIID, st.integers(0, 0xFFFF),
+                                                         st.integers(0, 0xFFFF)), ANYTHING))
 def test_ids_argument_finds_what_its_pciid_finds_or_is_refused(ids: object) -> None:
     try:
         found = slotscan.scan(ids)  # type: ignore[arg-type]
     except (TypeError, ValueError):
         assert ids is not None and not isinstance(ids, PCIID)
         return
-    as_pciid = ids if ids is None or isinstance(ids, PCIID) else PCIID.parse(str(ids))
-    assert slotscan.scan(as_pciid) == found
+    as_pciid = ids if not isinstance(ids, str) else PCIID.parse(ids)
+    assert slotscan.scan(as_pciid) == found  # type: ignore[arg-type]
 
 
 # Each lookup or change with one argument from anything; each must check it before any

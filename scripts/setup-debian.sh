@@ -7,7 +7,7 @@
 # Installs the Debian 12 packages the build and the tests need, if any are missing.
 # apt as scripts/apt-common.sh uses it: waiting for the lock, a failed refresh tried twice.
 #
-#   scripts/setup-debian.sh          everything scripts/test.sh needs
+#   scripts/setup-debian.sh          everything scripts/test.sh and scripts/fuzz.sh need
 #   scripts/setup-debian.sh build    only what building the libraries, the simulated PC
 #                                    and cardnum needs (scripts/main-job.sh)
 set -eu
@@ -32,7 +32,8 @@ esac
 packages="$build_packages make pkg-config binutils clang-format help2man
   qt6-base-dev fonts-arphic-gkai00mp fonts-arphic-ukai xvfb xauth desktop-file-utils
   qemu-system-x86 busybox-static cpio pciutils
-  python3 python3-pytest mypy python3-pip python3-setuptools python3-wheel
+  python3 python3-pytest python3-hypothesis mypy python3-pip python3-setuptools python3-wheel
+  clang libclang-rt-14-dev
   reuse man-db groff-base"
 
 [ "$scope" = build ] && packages="$build_packages"

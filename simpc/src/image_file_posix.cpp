@@ -103,7 +103,13 @@ ReadResult readWhole(const fs::path& file, std::string& text, std::string& error
         error = std::move(why);
         return ReadResult::Failed;
     };
-    // Non-blocking, so that opening a FIFO does not wait for a writer.
+    // Only a plain file is opened: opening a device has effects of its own (a tape
+    // rewinds, a watchdog starts). Non-blocking, so that a FIFO put in the file's place
+    // since does not wait for a writer; checked again once open.
+    struct stat named {};
+    if (::stat(file.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) {
+        return failed(fmt::format("it is {}", kindOf(named.st_mode)));
+    }
     Fd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd) return errno == ENOENT ? ReadResult::Missing : failed(errnoText());
     struct stat st {};

@@ -5,7 +5,8 @@
 #include "machine_capture.h"
 
 #include <eeprom/eeprom.h>
-#include <portio/registers.h>
+#include <eeprom/plx9050.h>
+#include <hw/pci_config.h>
 #include <portvex.h>
 
 #include <algorithm>
@@ -27,15 +28,15 @@ using capture::Eeprom;
 // to 256 bytes); else the rack's default stands.
 void rangeSize(CapturedFunction& card) {
     const uint32_t bar4 = card.bar(4);
-    if ((bar4 & slotscan::kBarIoSpace) == 0) return;
-    const uint32_t size = port::ioRangeSize(bar4 & slotscan::kBarIoBaseMask);
+    if ((bar4 & pci::kBarIoSpace) == 0) return;
+    const uint32_t size = port::ioRangeSize(bar4 & pci::kBarIoBaseMask);
     if (size >= 4 && size <= 256 && (size & (size - 1)) == 0) card.bar4Size = size;
 }
 
 void readEeprom(CapturedFunction& card) {
     const uint32_t bar1 = card.bar(1);
-    const auto base = static_cast<uint16_t>(bar1 & slotscan::kBarIoBaseMask);
-    if ((bar1 & slotscan::kBarIoSpace) == 0 || base == 0) return;  // out of reach: NotRead
+    const auto base = static_cast<uint16_t>(bar1 & pci::kBarIoBaseMask);
+    if ((bar1 & pci::kBarIoSpace) == 0 || base == 0) return;  // out of reach: NotRead
     const uint32_t cntrl = inportdw(static_cast<uint32_t>(base + slotscan::kCntrlOffset));
     card.cntrl = cntrl & ~(slotscan::kEepromDataOut | slotscan::kEepromPresent);
     if ((cntrl & slotscan::kEepromPresent) == 0) {

@@ -34,7 +34,7 @@ endif()
 set(SLOTSCAN_X86_32_PROBE /usr/lib/wine/wine CACHE FILEPATH
   "32-bit Wine's loader, run with --version to learn whether this machine runs it (missing: \
 32-bit Wine comes from an i386 root)")
-set(SLOTSCAN_WINE_TEST_TIMEOUT 240 CACHE STRING
+set(SLOTSCAN_WINE_TEST_TIMEOUT 480 CACHE STRING
   "Seconds a test under Wine may take (the first one makes the Wine prefix)")
 set(SLOTSCAN_WINE32_PC_TIMEOUT 1200 CACHE STRING
   "Seconds the emulated PC may take to make the 32-bit Wine prefix before its tests fail")

@@ -48,9 +48,10 @@ std::string utf8(HWND window) {
     return WideText::toUtf8(text(window));
 }
 
-// A top-level window of `process` with this class (or any) and title, waited for.
+// A top-level window of `process` with this class (or any) and title, waited for up to two
+// minutes: a first start under 32-bit Wine in an emulated PC can take most of that.
 HWND waitForWindow(DWORD process, const wchar_t* className, const std::wstring& title) {
-    for (int tries = 0; tries < 300; ++tries) {
+    for (int tries = 0; tries < 1200; ++tries) {
         HWND found = nullptr;
         while ((found = FindWindowExW(nullptr, found, className, title.c_str())) != nullptr) {
             DWORD owner = 0;

@@ -23,8 +23,10 @@ portvex_sim_attach
 portvex_sim_detach
 portvex_status"
 functions=$(nm -D --defined-only "$lib" | awk '$2 == "T" { print $3 }' | LC_ALL=C sort)
-others=$(nm -D --defined-only "$lib" | awk '$2 != "T" { print $3 }' |
-  grep -v '^_ZZ\{0,1\}NSt8__detail' || true)
+# Besides the functions, only what the standard library's templates leave behind: weak
+# instantiations in namespace std (an unoptimised build keeps more of them out of line).
+others=$(nm -D --defined-only "$lib" |
+  awk '$2 != "T" && !($2 ~ /^[WVu]$/ && $3 ~ /^_ZZ?NK?St|^_ZSt/) { print $3 }')
 if [ "$functions" = "$expected" ]; then
   ok "exports the functions" "$(echo "$expected" | tr '\n' ' ')"
 else

@@ -62,6 +62,11 @@ struct CapturedMachine {
 // imageText() writes; without one they are written into the rack itself.
 std::string rackText(const CapturedMachine& machine, const std::string& imageName = {});
 
+// Why the simulated PC could not replay the machine, if it could not: two cards whose local
+// registers (BAR1, 128 bytes of I/O space) share ports, or cover the configuration ports
+// 0xCF8-0xCFF. Firmware that left BARs unplaced, or an edited dump, gives such a machine.
+std::optional<std::string> replayClash(const CapturedMachine& machine);
+
 // The EEPROM image: { "bb:dd.f": [64 words], ... } for each card whose EEPROM answered.
 std::string imageText(const CapturedMachine& machine);
 

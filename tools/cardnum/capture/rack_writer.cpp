@@ -5,7 +5,9 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include <algorithm>
 #include <string_view>
+#include <vector>
 
 #include "captured_machine.h"
 
@@ -146,6 +148,36 @@ CaptureCounts countsOf(const CapturedMachine& machine) {
         if (f.eeprom == Eeprom::Answered) ++counts.eepromsRead;
     }
     return counts;
+}
+
+std::optional<std::string> replayClash(const CapturedMachine& machine) {
+    constexpr uint32_t kLocalSize = 128;  // the bridge's local registers behind BAR1
+    constexpr uint32_t kPortCount = 0x10000;
+    struct Taken {
+        uint32_t first;
+        uint32_t last;
+        std::string owner;
+    };
+    std::vector<Taken> taken{{0xCF8, 0xCFF, "the configuration ports 0xcf8-0xcff"}};
+    for (const CapturedFunction& f : machine.functions) {
+        const uint32_t bar1 = f.bar(1);
+        if (!f.isCard || (bar1 & 1U) == 0) continue;
+        const uint32_t base = bar1 & ~uint32_t{3};
+        if (base >= kPortCount) continue;
+        const uint32_t last = std::min(base + kLocalSize, kPortCount) - 1;
+        std::string owner = fmt::format("the local registers of card {} at {:#06x}-{:#06x}",
+                                        slotText(f), base, last);
+        for (const Taken& t : taken) {
+            if (base <= t.last && t.first <= last) {
+                return fmt::format(
+                    "{} share ports with {}: the simulated PC cannot replay "
+                    "a machine whose cards decode the same ports",
+                    owner, t.owner);
+            }
+        }
+        taken.push_back({base, last, std::move(owner)});
+    }
+    return std::nullopt;
 }
 
 }  // namespace cardnum::capture

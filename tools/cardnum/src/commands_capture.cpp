@@ -136,6 +136,11 @@ const Registered<Capture> kCapture{"capture", 45,
 
 int Capture::write(const capture::CapturedMachine& machine, std::string_view verb,
                    Streams io) const {
+    // A rack the simulated PC would refuse is no capture: say why, and write nothing.
+    if (const auto clash = capture::replayClash(machine)) {
+        fmt::print(io.err, "cardnum: nothing written: {}\n", *clash);
+        return kNotFound;
+    }
     if (output_.empty() || isStandardOutput(output_)) {
         io.out << capture::rackText(machine);
         return kDone;

@@ -243,6 +243,26 @@ TEST(Capture, MalformedDumpIsRefusedWithItsLineAndNothingIsWritten) {
     const Result missing = ws.cardnum("none", {"capture", "--from-lspci-dump", "/nonexistent"});
     EXPECT_EQ(missing.exitCode, 2) << missing;
     EXPECT_NE(missing.err.find("no such file"), std::string::npos) << missing;
+
+    // Two cards on the same ports: a rack the simulated PC would refuse is not written.
+    const fs::path clash = ws.dir() / "clash.txt";
+    std::ofstream out(clash);
+    for (const char* slot : {"00:0a.0", "00:0b.0"}) {
+        out << slot << " Bridge\n"
+            << "00: b5 10 50 90 03 00 80 02 01 00 80 06 00 00 00 00\n"
+            << "10: 00 00 00 00 01 e0 00 00 00 00 00 00 00 00 00 00\n"
+            << "20: 01 e1 00 00 00 00 00 00 00 00 00 00 b5 10 01 00\n"
+            << "30: 00 00 00 00 00 00 00 00 00 00 00 00 0b 01 00 00\n\n";
+    }
+    out.close();
+    const Result shared = ws.cardnum(
+        "none", {"capture", "--from-lspci-dump", clash.string(), "--output", rack.string()});
+    EXPECT_EQ(shared.exitCode, 1) << shared;
+    EXPECT_NE(shared.err.find("card 00:0b.0 at 0xe000-0xe07f share ports with the local "
+                              "registers of card 00:0a.0"),
+              std::string::npos)
+        << shared;
+    EXPECT_FALSE(fs::exists(rack));
 }
 
 // Through the kernel's files: BAR4's size comes from the resource file, and a bridge that

@@ -95,6 +95,33 @@ else
   diff /tmp/doctor-sysfs.txt /tmp/doctor-ioperm.txt
 fi
 
+# --- A capture of this machine through both backends ----------------------------------------
+# The same rack through sysfs and ioperm, apart from the description naming the backend. The
+# sysfs capture, and the guest's own list and doctor in JSON, go to the console between
+# markers: run.sh replays the capture on the host and compares.
+for backend in sysfs ioperm; do
+  PORTVEX=$backend cardnum capture --id "$carrier_id" >/tmp/capture-$backend.toml 2>/tmp/capture-$backend.err
+  echo "exit status $?" >>/tmp/capture-$backend.toml
+  grep -v '^description = ' /tmp/capture-$backend.toml >/tmp/capture-$backend.txt
+  cat /tmp/capture-$backend.err
+done
+if cmp -s /tmp/capture-sysfs.txt /tmp/capture-ioperm.txt && grep -q '^exit status 0$' /tmp/capture-sysfs.txt &&
+   [ "$(grep -c '^\[\[card\]\]' /tmp/capture-sysfs.txt)" -eq 2 ]; then
+  ok "cardnum capture: the same rack through sysfs and ioperm, both carriers as cards"
+else
+  fail "cardnum capture: the racks differ between sysfs and ioperm, or lack the carriers"
+  diff /tmp/capture-sysfs.txt /tmp/capture-ioperm.txt
+fi
+echo "CAPTURED-IDS: $carrier_id"
+echo "CAPTURE-BEGIN"
+grep -v '^exit status' /tmp/capture-sysfs.toml
+echo "CAPTURE-END"
+for what in list doctor; do
+  echo "GUEST-$what-BEGIN"
+  PORTVEX=sysfs cardnum $what --json --id "$carrier_id"
+  echo "GUEST-$what-END"
+done
+
 # --- EEPROM protocol through BAR1, and what it costs -----------------------------------------
 for slot in "0 4" "1 3"; do
   name="eeprom-$(echo "$slot" | tr ' ' '-')"

@@ -118,7 +118,7 @@ grep -v '^exit status' /tmp/capture-sysfs.toml
 echo "CAPTURE-END"
 for what in list doctor; do
   echo "GUEST-$what-BEGIN"
-  PORTVEX=sysfs cardnum $what --json --id "$carrier_id"
+  PORTVEX=sysfs cardnum $what --json --id "$carrier_id" 2>/tmp/guest-$what.err
   echo "GUEST-$what-END"
 done
 

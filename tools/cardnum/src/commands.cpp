@@ -6,6 +6,11 @@
 
 #include <algorithm>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace cardnum {
 namespace {
 
@@ -25,6 +30,18 @@ std::vector<Registration> registeredCommands() {
     std::sort(commands.begin(), commands.end(),
               [](const Registration& a, const Registration& b) { return a.rank < b.rank; });
     return commands;
+}
+
+bool isStandardOutput(const std::string& file) {
+#if defined(_WIN32)
+    (void)file;
+    return false;
+#else
+    struct stat named {
+    }, out{};
+    return ::stat(file.c_str(), &named) == 0 && ::fstat(STDOUT_FILENO, &out) == 0 &&
+           named.st_dev == out.st_dev && named.st_ino == out.st_ino;
+#endif
 }
 
 }  // namespace cardnum

@@ -190,18 +190,6 @@ int runAndPrint(int argc, char** argv) {
 
 }  // namespace
 
-bool cardnum::isStandardOutput(const std::string& file) {
-#if defined(_WIN32)
-    (void)file;
-    return false;
-#else
-    struct stat named {
-    }, out{};
-    return ::stat(file.c_str(), &named) == 0 && ::fstat(STDOUT_FILENO, &out) == 0 &&
-           named.st_dev == out.st_dev && named.st_ino == out.st_ino;
-#endif
-}
-
 int main(int argc, char** argv) {
 #if !defined(_WIN32)
     // A reader that closes the pipe ends cardnum as it ends any filter, silently, whatever

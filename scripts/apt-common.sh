@@ -14,6 +14,9 @@
 #   uninstallable PACKAGE...  prints those apt cannot install (asked one by one, simulated),
 #                           or all of them when each alone could be: apt failed otherwise
 #   refresh                 apt-get update, once per run (refreshed=no asks again)
+#   install_or_fail WHAT PACKAGE...  installs those of PACKAGE not installed, without
+#                           recommends; exits 1 naming those apt could not install, which
+#                           WHAT ("the build", say) needs
 #
 # SLOTSCAN_APT_LOCK_TIMEOUT (600) and SLOTSCAN_APT_RETRY_PAUSE (30) are in seconds.
 if [ "$(id -u)" -eq 0 ]; then as_root=""; else as_root="sudo"; fi
@@ -42,4 +45,24 @@ uninstallable() {
   _broken=""
   for _p in "$@"; do apt-get -s -qq install "$_p" >/dev/null 2>&1 || _broken="$_broken $_p"; done
   echo "${_broken:- $*}"
+}
+
+install_or_fail() {
+  what=$1
+  shift
+  # shellcheck disable=SC2086
+  missing=$(missing_of "$@")
+  [ -n "$missing" ] || return 0
+  refresh
+  echo "Installing:$missing"
+  # shellcheck disable=SC2086
+  apt_get install -y -qq --no-install-recommends $missing || true
+  # shellcheck disable=SC2086
+  still=$(missing_of $missing)
+  if [ -n "$still" ]; then
+    # shellcheck disable=SC2086
+    echo "FAILED: packages needed for $what could not be installed:$(uninstallable $still)"
+    echo "(apt-get's messages are above; run apt-get update and try again.)"
+    exit 1
+  fi
 }

@@ -37,28 +37,10 @@ packages="$build_packages make pkg-config binutils clang-format help2man
   reuse man-db groff-base"
 
 [ "$scope" = build ] && packages="$build_packages"
-# shellcheck disable=SC2086
-missing=$(missing_of $packages)
 # The emulated-PC test downloads Debian's kernel package: the package lists must know it.
-lists_known=yes
-[ "$scope" = build ] || apt-cache show linux-image-amd64 >/dev/null 2>&1 || lists_known=no
-
-if [ -n "$missing" ] || [ "$lists_known" = no ]; then
-  refresh
-fi
-if [ -n "$missing" ]; then
-  echo "Installing:$missing"
-  # shellcheck disable=SC2086
-  apt_get install -y -qq --no-install-recommends $missing || true
-  # shellcheck disable=SC2086
-  still=$(missing_of $missing)
-  if [ -n "$still" ]; then
-    # shellcheck disable=SC2086
-    echo "FAILED: packages that are needed could not be installed:$(uninstallable $still)"
-    echo "(apt-get's messages are above; run apt-get update and try again.)"
-    exit 1
-  fi
-fi
+[ "$scope" = build ] || apt-cache show linux-image-amd64 >/dev/null 2>&1 || refresh
+# shellcheck disable=SC2086
+install_or_fail "the build" $packages
 
 # promtool, from Debian's prometheus package, checks the fleet view's metrics and alert
 # rules. Installing the package would start a Prometheus server: only the program is

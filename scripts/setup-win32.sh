@@ -29,23 +29,9 @@ wine32=wine32:i386
 . "$(dirname "$0")/apt-common.sh"
 
 # --- Layer 1: what every machine can install --------------------------------------------
+# Without recommends: wine recommends wine32, which is layer 2's.
 # shellcheck disable=SC2086
-missing=$(missing_of $packages)
-if [ -n "$missing" ]; then
-  refresh
-  echo "Installing:$missing"
-  # Without recommends: wine recommends wine32, which is layer 2's.
-  # shellcheck disable=SC2086
-  apt_get install -y -qq --no-install-recommends $missing || true
-  # shellcheck disable=SC2086
-  still=$(missing_of $missing)
-  if [ -n "$still" ]; then
-    # shellcheck disable=SC2086
-    echo "FAILED: the Windows builds need packages that could not be installed:$(uninstallable $still)"
-    echo "(apt-get's messages are above; run apt-get update and try again.)"
-    exit 1
-  fi
-fi
+install_or_fail "the Windows builds" $packages
 
 # --- Layer 2: 32-bit Wine -----------------------------------------------------------------
 installed "$wine32" && exit 0

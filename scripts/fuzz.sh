@@ -5,7 +5,8 @@
 # SPDX-License-Identifier: MIT
 
 # Builds the fuzz preset and runs every fuzz target (fuzz/README.md) for SECONDS each
-# (default 60), one after the other, at low priority. Each run starts from the corpus in
+# (default 60), at low priority, as many at a time as there are cores (FUZZ_JOBS to change
+# that). Each run starts from the corpus in
 # the repository (fuzz/corpus/, with the bundled racks and the tests' racks as seeds) and
 # keeps what it finds in build/fuzz/corpus-found/, so that later soaks go on from there.
 # Prints, per target, the executions, executions per second, coverage (edges, features)
@@ -14,6 +15,7 @@
 #
 #   scripts/fuzz.sh [SECONDS]
 #   FUZZ_TARGETS="rack_reader writers" scripts/fuzz.sh 600     only these targets
+#   FUZZ_JOBS=1 scripts/fuzz.sh 600                             one target at a time
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -21,6 +23,13 @@ seconds=${1:-60}
 case "$seconds" in
   '' | *[!0-9]*)
     echo "usage: $0 [SECONDS]   (seconds per target, default 60)" >&2
+    exit 2
+    ;;
+esac
+jobs=${FUZZ_JOBS:-$(nproc)}
+case "$jobs" in
+  '' | 0 | *[!0-9]*)
+    echo "$0: FUZZ_JOBS must be a whole number of targets to run at a time, 1 or more" >&2
     exit 2
     ;;
 esac
@@ -64,9 +73,9 @@ if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
   TMPDIR=/dev/shm
   export TMPDIR
 fi
-failed=0
-summary=""
-for target in $targets; do
+# Runs one target; its summary row goes to logs/TARGET.row, and the status is the target's.
+run_target() {
+  target=$1
   corpus=$(corpus_of "$target")
   found="$build/corpus-found/$target"
   artifacts="$build/artifacts/$target"
@@ -88,18 +97,41 @@ for target in $targets; do
   faults=$(find "$artifacts" -type f | wc -l)
   verdict=ok
   if [ "$status" -ne 0 ]; then
-    failed=1
     verdict="FAILED (exit $status)"
     echo "--- $target: the end of $log"
     tail -n 40 "$log"
   fi
-  summary="$summary$(printf '%-15s %12s %9s  %-28s %6s  %s' "$target" "${runs:-?}" "${speed:-?}" \
-    "${coverage:-?}" "$faults" "$verdict")
-"
+  printf '%-15s %12s %9s  %-28s %6s  %s\n' "$target" "${runs:-?}" "${speed:-?}" \
+    "${coverage:-?}" "$faults" "$verdict" >"$build/logs/$target.row"
+  return "$status"
+}
+
+# The targets are dealt out to JOBS lanes, each running its share one after the other.
+rm -f "$build"/logs/*.row
+failed=0
+lane=0
+pids=""
+while [ "$lane" -lt "$jobs" ]; do
+  (
+    lane_failed=0
+    index=0
+    for target in $targets; do
+      [ $((index % jobs)) -eq "$lane" ] && { run_target "$target" || lane_failed=1; }
+      index=$((index + 1))
+    done
+    exit "$lane_failed"
+  ) &
+  pids="$pids $!"
+  lane=$((lane + 1))
+done
+for pid in $pids; do
+  wait "$pid" || failed=1
 done
 
 echo
 printf '%-15s %12s %9s  %-28s %6s  %s\n' TARGET EXECUTIONS EXECS/S COVERAGE FAULTS RESULT
-printf '%s' "$summary"
+for target in $targets; do
+  cat "$build/logs/$target.row" 2>/dev/null || printf '%-15s  did not report\n' "$target"
+done
 [ "$failed" -eq 0 ] || { echo "fuzz: a target failed; its input is in $build/artifacts/" >&2; exit 1; }
 echo "fuzz: every target ran ${seconds} s without a fault"

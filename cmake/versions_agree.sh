@@ -5,7 +5,7 @@
 #
 # Checks that every place that states the project's version states the one of the
 # top-level CMake project: the Debian changelog, the Python metadata, the manual pages,
-# and what the build made from it (slotscan_version.h, slotscan.pc, the CMake package,
+# the README's example output and the Windows zip's name in docs/windows.md, and what the build made from it (slotscan_version.h, slotscan.pc, the CMake package,
 # then cardnum --version, or on Windows the version records of the two DLLs).
 # usage: versions_agree.sh VERSION SOURCE_DIR BUILD_DIR --cardnum CARDNUM
 #        versions_agree.sh VERSION SOURCE_DIR BUILD_DIR --dlls WRESTOOL Slotscan.dll Portvex.dll
@@ -31,6 +31,10 @@ for page in "$src"/docs/man/*.3 "$src"/Demo/cardpeek.1 "$src"/tools/cardnum/card
   said=$(sed -n 's/^\.TH .*"Slotscan \([0-9][^"]*\)".*/\1/p' "$page")
   [ -z "$said" ] || agree "${page#"$src"/}" "$said"
 done
+# What find_card.py prints first, and the zip cpack makes.
+agree "README.md's find_card.py output" "$(sed -n 's/^slotscan \([0-9][0-9.]*\)$/\1/p' "$src/README.md")"
+agree "docs/windows.md's zip name" \
+  "$(sed -n 's/.*Slotscan-\([0-9][0-9.]*\)-win32\.zip.*/\1/p' "$src/docs/windows.md")"
 agree slotscan_version.h \
   "$(sed -n 's/^#define SLOTSCAN_VERSION "\(.*\)"/\1/p' "$build/include/slotscan_version.h")"
 

@@ -14,6 +14,9 @@ source=$2
 extra=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+passes=0
+ok() { echo "ok: $*"; passes=$((passes + 1)); }
+fail() { echo "FAIL: $*"; echo "$passes passed, 1 failed"; exit 1; }
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 cp "$source/examples/racks/rack3.toml" "$work/"
@@ -21,28 +24,32 @@ cp "$source/examples/racks/rack3.toml" "$work/"
 # The port layer needs no simulator, TOML or fmt library; the simulated PC is private,
 # and no run path has an empty entry (the current folder).
 portvex_lib=$(find "$work/prefix" -name 'libportvex.so.1' | head -n 1)
-if readelf -d "$portvex_lib" | grep NEEDED | grep -E 'simpc|toml|fmt'; then
-  echo "FAIL: $portvex_lib needs the simulated PC's libraries"; exit 1
-fi
-if find "$work/prefix" -name 'libsimpc.so*' | grep -v '/slotscan/'; then
-  echo "FAIL: libsimpc is installed outside the private folder"; exit 1
-fi
+readelf -d "$portvex_lib" | grep NEEDED | grep -E 'simpc|toml|fmt' &&
+  fail "$portvex_lib needs the simulated PC's libraries"
+ok "libportvex.so.1 needs none of the simulated PC's libraries"
+find "$work/prefix" -name 'libsimpc.so*' | grep -v '/slotscan/' &&
+  fail "libsimpc is installed outside the private folder"
+ok "libsimpc is installed in the private folder only"
 for f in "$portvex_lib" "$work/prefix/bin/cardnum"; do
   [ -e "$f" ] || continue
-  if readelf -d "$f" | grep -E 'R(UN)?PATH' | grep -E '\[:|::|:\]'; then
-    echo "FAIL: $f has an empty run path entry"; exit 1
-  fi
+  readelf -d "$f" | grep -E 'R(UN)?PATH' | grep -E '\[:|::|:\]' &&
+    fail "$f has an empty run path entry"
+  ok "$(basename "$f") has no empty run path entry"
 done
 export PORTVEX="sim:$work/rack3.toml"
 
 cmake -S "$source/examples/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" \
   -DCMAKE_C_FLAGS="$extra" -DCMAKE_EXE_LINKER_FLAGS="$extra" >/dev/null
 cmake --build "$work/consumer" >/dev/null
-LD_LIBRARY_PATH="$work/prefix/lib" "$work/consumer/list_cards" 2 | grep -q 'card 2: I/O base 0x0340, IRQ 10'
+LD_LIBRARY_PATH="$work/prefix/lib" "$work/consumer/list_cards" 2 | grep -q 'card 2: I/O base 0x0340, IRQ 10' &&
+  ok "a program built through the CMake package finds card 2" ||
+  fail "the program built through the CMake package does not find card 2"
 
 libdir=$(find "$work/prefix" -name slotscan.pc -path '*pkgconfig*' -exec dirname {} \;)
 flags=$(PKG_CONFIG_PATH="$libdir" pkg-config --define-variable=prefix="$work/prefix" --cflags --libs slotscan)
 # shellcheck disable=SC2086
 cc $extra -o "$work/by_pkgconfig" "$source/examples/list_cards.c" $flags
-LD_LIBRARY_PATH="$work/prefix/lib" "$work/by_pkgconfig" 3 | grep -q 'card 3: I/O base 0x0380, IRQ 11'
-echo "ok: the installed library builds and runs through its CMake package and pkg-config"
+LD_LIBRARY_PATH="$work/prefix/lib" "$work/by_pkgconfig" 3 | grep -q 'card 3: I/O base 0x0380, IRQ 11' &&
+  ok "a program built through pkg-config finds card 3" ||
+  fail "the program built through pkg-config does not find card 3"
+echo "$passes passed, 0 failed"

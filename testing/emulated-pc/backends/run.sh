@@ -11,7 +11,8 @@
 #
 #   run.sh BIN_DIR LIB_DIR CACHE_DIR WORK_DIR RULES_FILE TIMEOUT_S
 #
-# Exit status: 0 when checks.sh said "N passed, 0 failed", 1 otherwise, 77 skipped
+# Ends with "N passed, M failed": the guest's checks (checks.sh), and the guest's capture
+# replayed here as one more. Exit status: 0 when all passed, 1 otherwise, 77 skipped
 # because the emulated PC cannot be had here (the reason is printed).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -109,10 +110,20 @@ PYTHON
 else
   echo "The console holds no capture of the guest."
 fi
+# The guest's checks, and the replay here as one more.
+passed=0 failed=1
 case "$summary" in
-  [1-9]*" passed, 0 failed")
-    [ "$status" -eq 0 ] && [ "$replay_ok" = yes ] &&
-      { echo "PASSED: both backends in the emulated PC ($summary), and its capture replayed here."; exit 0; } ;;
+  *" passed, "*" failed")
+    passed=${summary%% passed*}
+    failed=${summary#*, }
+    failed=${failed%% failed}
+    ;;
 esac
-echo "FAILED: the checks in the emulated PC said \"${summary:-nothing}\" (status $status)."
-exit 1
+if [ "$replay_ok" = yes ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+if [ "$status" -eq 0 ] && [ "$failed" -eq 0 ]; then
+  echo "PASSED: both backends in the emulated PC ($summary), and its capture replayed here."
+else
+  echo "FAILED: the checks in the emulated PC said \"${summary:-nothing}\" (status $status)."
+fi
+echo "$passed passed, $failed failed"
+[ "$status" -eq 0 ] && [ "$failed" -eq 0 ]

@@ -16,12 +16,21 @@ if ! command -v promtool >/dev/null 2>&1; then
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+passes=0 failures=0
 check() {  # PORTVEX-value name
   status=0
   PORTVEX=$1 "$cardnum" list --format prometheus --output "$work/$2.prom" || status=$?
-  [ "$status" -eq 0 ] || [ "$status" -eq 3 ] || { echo "$2: cardnum exit status $status"; exit 1; }
-  promtool check metrics <"$work/$2.prom" || { echo "$2: promtool refuses:"; cat "$work/$2.prom"; exit 1; }
-  echo "$2: $(grep -c '^slotscan_' "$work/$2.prom") series pass promtool"
+  if [ "$status" -ne 0 ] && [ "$status" -ne 3 ]; then
+    echo "FAIL: $2: cardnum exit status $status"
+    failures=$((failures + 1))
+  elif ! promtool check metrics <"$work/$2.prom"; then
+    echo "FAIL: $2: promtool refuses:"
+    cat "$work/$2.prom"
+    failures=$((failures + 1))
+  else
+    echo "ok: $2: $(grep -c '^slotscan_' "$work/$2.prom") series pass promtool"
+    passes=$((passes + 1))
+  fi
 }
 for rack in "$@"; do
   name=$(basename "$rack" .toml)
@@ -30,3 +39,5 @@ for rack in "$@"; do
   check "sim:$work/$name/$name.toml" "$name"
 done
 check none no-port-access
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -12,5 +12,20 @@ if ! command -v promtool >/dev/null 2>&1; then
   echo "SKIPPED: promtool is not installed (scripts/setup-debian.sh unpacks it from Debian's prometheus)"
   exit 77
 fi
-promtool check rules "$1"
-promtool test rules "$2"
+passes=0 failures=0
+if promtool check rules "$1"; then
+  echo "ok: the alert rules pass promtool check rules"
+  passes=$((passes + 1))
+else
+  echo "FAIL: promtool check rules refuses $1"
+  failures=$((failures + 1))
+fi
+if promtool test rules "$2"; then
+  echo "ok: the alert rules pass their unit tests"
+  passes=$((passes + 1))
+else
+  echo "FAIL: promtool test rules $2 fails"
+  failures=$((failures + 1))
+fi
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -6,7 +6,8 @@
 
 # Installs the project into a scratch prefix, then builds the example program against
 # the installed library twice, through the CMake package and through pkg-config, and
-# runs both on a copy of the bundled three-card rack. A third argument gives compiler
+# runs both on a copy of the bundled three-card rack; and builds a card model against the
+# installed portvex/simulated.h and runs it on the digital I/O rack. A third argument gives compiler
 # flags for the programs (the sanitizer build needs its runtime linked in first).
 set -eu
 build=$1
@@ -52,4 +53,14 @@ cc $extra -o "$work/by_pkgconfig" "$source/examples/list_cards.c" $flags
 LD_LIBRARY_PATH="$work/prefix/lib" "$work/by_pkgconfig" 3 | grep -q 'card 3: I/O base 0x0380, IRQ 11' &&
   ok "a program built through pkg-config finds card 3" ||
   fail "the program built through pkg-config does not find card 3"
+
+# A card model in C, built against the installed portvex/simulated.h and libportvex alone.
+cp "$source/examples/racks/dio32.toml" "$work/"
+# shellcheck disable=SC2086
+cc $extra -o "$work/card_models" "$source/portvex/tests/card_models_test.c" \
+  -I"$work/prefix/include" -L"$(dirname "$portvex_lib")" -lportvex
+models=$(PORTVEX="sim:$work/dio32.toml" LD_LIBRARY_PATH="$work/prefix/lib" "$work/card_models" sim)
+echo "$models" | grep -Eq '^[1-9][0-9]* passed, 0 failed$' &&
+  ok "a card model built against the installed portvex/simulated.h runs: $models" ||
+  fail "the card model built against the installed headers says: $models"
 echo "$passes passed, 0 failed"

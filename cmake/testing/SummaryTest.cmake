@@ -6,12 +6,11 @@
 #
 #   add_summary_test(NAME name COMMAND target-or-script-or-program [argument...])
 #
-# registers a test that passes only when its output ends with the summary line
-# "N passed, M failed", N > 0 and M = 0, and its exit status is 0 (summary_test.sh);
+# registers a test that passes only when the last summary line of its output,
+# "N passed, M failed", has N > 0 and M = 0, and its exit status is 0 (summary_test.sh);
 # status 77 means skipped. A COMMAND that names a target runs that program; one that names
-# a .sh file runs the script with sh. add_wine_test (cmake/wine) passes its tests the same
-# way, through SLOTSCAN_SUMMARY_TEST.
-set(SLOTSCAN_SUMMARY_TEST ${CMAKE_CURRENT_LIST_DIR}/summary_test.sh)
+# a .sh file runs the script with sh. add_wine_test (cmake/wine) registers its tests
+# through it.
 
 function(add_summary_test)
   cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME" "COMMAND")
@@ -25,12 +24,14 @@ function(add_summary_test)
     set(program sh ${program})
   endif()
   add_test(NAME ${arg_NAME}
-    COMMAND sh ${SLOTSCAN_SUMMARY_TEST} ${arg_NAME} ${program} ${arg_COMMAND})
+    COMMAND sh ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/summary_test.sh ${arg_NAME} ${program}
+            ${arg_COMMAND})
   set_tests_properties(${arg_NAME} PROPERTIES SKIP_RETURN_CODE 77)
 endfunction()
 
 if(SLOTSCAN_BUILD_TESTS)
   # The rule itself, on stand-in tests.
   add_summary_test(NAME summary_test_passes_on_the_tests_word
-    COMMAND ${CMAKE_CURRENT_LIST_DIR}/tests/summary_check.sh ${SLOTSCAN_SUMMARY_TEST})
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/tests/summary_check.sh
+            ${CMAKE_CURRENT_LIST_DIR}/summary_test.sh)
 endif()

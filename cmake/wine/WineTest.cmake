@@ -94,11 +94,10 @@ function(add_wine_test)
     set(command sh ${_wine_dir}/wine32.sh run ${command})
   endif()
   set(name ${SLOTSCAN_WINDOWS}_${arg_NAME})
-  add_test(NAME ${name} COMMAND sh ${SLOTSCAN_SUMMARY_TEST} ${name} ${command} ${arg_COMMAND})
+  add_summary_test(NAME ${name} COMMAND ${command} ${arg_COMMAND})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "${_wine_environment}"
     FIXTURES_REQUIRED wine_prefix
-    SKIP_RETURN_CODE 77
     TIMEOUT ${SLOTSCAN_WINE_TEST_TIMEOUT})
 endfunction()
 
@@ -110,12 +109,10 @@ if(SLOTSCAN_BUILD_TESTS)
 endif()
 if(SLOTSCAN_BUILD_TESTS AND SLOTSCAN_WINDOWS STREQUAL win32)
   # The job's folders are where they are in the emulated PC, /tmp included.
-  add_test(NAME win32_wine32_sees_tmp
-    COMMAND sh ${SLOTSCAN_SUMMARY_TEST} win32_wine32_sees_tmp
-            sh ${_wine_dir}/tests/sees_tmp.sh ${_wine_dir}/wine32.sh)
+  add_summary_test(NAME win32_wine32_sees_tmp
+    COMMAND ${_wine_dir}/tests/sees_tmp.sh ${_wine_dir}/wine32.sh)
   set_tests_properties(win32_wine32_sees_tmp PROPERTIES
     ENVIRONMENT "${_wine_environment}"
     FIXTURES_REQUIRED wine_prefix
-    SKIP_RETURN_CODE 77
     TIMEOUT ${SLOTSCAN_WINE_TEST_TIMEOUT})
 endif()

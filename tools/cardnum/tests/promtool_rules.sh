@@ -13,19 +13,18 @@ if ! command -v promtool >/dev/null 2>&1; then
   exit 77
 fi
 passes=0 failures=0
-if promtool check rules "$1"; then
-  echo "ok: the alert rules pass promtool check rules"
-  passes=$((passes + 1))
-else
-  echo "FAIL: promtool check rules refuses $1"
-  failures=$((failures + 1))
-fi
-if promtool test rules "$2"; then
-  echo "ok: the alert rules pass their unit tests"
-  passes=$((passes + 1))
-else
-  echo "FAIL: promtool test rules $2 fails"
-  failures=$((failures + 1))
-fi
+check() {  # WHAT, then the promtool command that says so
+  what=$1
+  shift
+  if promtool "$@"; then
+    echo "ok: $what"
+    passes=$((passes + 1))
+  else
+    echo "FAIL: $what: promtool $* says otherwise"
+    failures=$((failures + 1))
+  fi
+}
+check "the alert rules pass promtool check rules" check rules "$1"
+check "the alert rules pass their unit tests" test rules "$2"
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "rack_input.h"
 #include "support.h"
 
 namespace {
@@ -51,31 +52,23 @@ void readEverything(Machine& machine) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto [rackText, imageText] = fuzz::splitAtNul(data, size);
-    const auto rack = fuzz::scratch() / "rack.toml";
-    const auto image = simpc::defaultImagePath(rack);
-    fuzz::writeFile(rack, rackText);
-    if (imageText) {
-        fuzz::writeFile(image, *imageText);
-    } else {
-        fuzz::removeFile(image);
-    }
+    const fuzz::RackInput in = fuzz::placeRack(data, size);
 
     bool refused = false;
     std::unique_ptr<simpc::Machine> machine;
     try {
-        machine = simpc::loadRack(rack);
+        machine = simpc::loadRack(in.rack);
     } catch (const simpc::RackError&) {
         refused = true;
     } catch (const simpc::StoreError&) {
         refused = true;
     }
     if (refused) {
-        const auto imageAfter = fuzz::readFile(image);
-        fuzz::require(imageAfter.has_value() == imageText.has_value() &&
-                          (!imageText || *imageAfter == *imageText),
+        const auto imageAfter = fuzz::readFile(in.image);
+        fuzz::require(imageAfter.has_value() == in.imageText.has_value() &&
+                          (!in.imageText || *imageAfter == *in.imageText),
                       "a refused rack changed its EEPROM image");
-        fuzz::require(fuzz::readFile(rack) == std::string(rackText),
+        fuzz::require(fuzz::readFile(in.rack) == std::string(in.rackText),
                       "a refused rack changed its own file");
         return 0;
     }

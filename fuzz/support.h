@@ -17,7 +17,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace fuzz {
 
@@ -70,16 +69,6 @@ inline std::optional<std::string> readFile(const std::filesystem::path& file) {
 inline void removeFile(const std::filesystem::path& file) {
     std::error_code ignored;
     std::filesystem::remove(file, ignored);
-}
-
-// An input in two parts: up to the first NUL byte, and after it (nothing without one).
-// The seeds keep a rack's text first, so that they stay readable.
-inline std::pair<std::string_view, std::optional<std::string_view>> splitAtNul(const uint8_t* data,
-                                                                               size_t size) {
-    const std::string_view all(reinterpret_cast<const char*>(data), size);
-    const size_t nul = all.find('\0');
-    if (nul == std::string_view::npos) return {all, std::nullopt};
-    return {all.substr(0, nul), all.substr(nul + 1)};
 }
 
 }  // namespace fuzz

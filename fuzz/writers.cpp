@@ -24,6 +24,7 @@
 #include "json_output.h"
 #include "port_status.h"
 #include "prometheus_output.h"
+#include "rack_input.h"
 #include "support.h"
 #include "text_output.h"
 
@@ -104,18 +105,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto [rackText, imageText] = fuzz::splitAtNul(data, size);
-    const auto rack = fuzz::scratch() / "rack.toml";
-    const auto image = simpc::defaultImagePath(rack);
-    fuzz::writeFile(rack, rackText);
-    if (imageText) {
-        fuzz::writeFile(image, *imageText);
-    } else {
-        fuzz::removeFile(image);
-    }
+    const fuzz::RackInput in = fuzz::placeRack(data, size);
     std::unique_ptr<simpc::Machine> machine;
     try {
-        machine = simpc::loadRack(rack);
+        machine = simpc::loadRack(in.rack);
     } catch (const simpc::RackError&) {
         return 0;
     } catch (const simpc::StoreError&) {

@@ -6,9 +6,9 @@
 
 # Builds the fuzz preset and runs every fuzz target (fuzz/README.md) for SECONDS each
 # (default 60), at low priority, as many at a time as there are cores (FUZZ_JOBS to change
-# that). Each run starts from the corpus in
-# the repository (fuzz/corpus/, with the bundled racks and the tests' racks as seeds) and
-# keeps what it finds in build/fuzz/corpus-found/, so that later soaks go on from there.
+# that). Each run starts from the corpus in the repository (fuzz/corpus/, with the bundled
+# racks and the tests' racks as seeds) and keeps what it finds in build/fuzz/corpus-found/,
+# so that later soaks go on from there.
 # Prints, per target, the executions, executions per second, coverage (edges, features)
 # and faults, and fails when any target crashes, leaks, reports undefined behaviour, hangs
 # or breaks one of its properties; the input that did it is kept in build/fuzz/artifacts/.

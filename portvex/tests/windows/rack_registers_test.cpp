@@ -21,18 +21,10 @@
 using wine_check::check;
 
 int main(int argc, char** argv) {
-    namespace fs = std::filesystem;
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s RACK_FILE WORK_FOLDER\n", argv[0]);
-        return 2;
-    }
-    const fs::path work = argv[2];
-    fs::remove_all(work);
-    fs::create_directories(work);
-    const fs::path rack = work / "dio32.toml", trace = work / "trace.txt";
-    fs::copy_file(argv[1], rack);
     // Before the first port access, which chooses the backend.
-    _putenv_s("PORTVEX", ("sim:" + rack.string()).c_str());
+    const auto rack = wine_check::simulatedRack(argc, argv);
+    if (!rack) return 2;
+    const std::filesystem::path trace = rack->parent_path() / "trace.txt";
     _putenv_s("PORTVEX_TRACE", trace.string().c_str());
 
     check(inportdw(0x300) == 0xD1032001u, "the ID register reads its reset value");

@@ -381,19 +381,12 @@ void checkRenumbering(const Slotscan& lib, const fs::path& work) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s RACK_FILE WORK_FOLDER\n", argv[0]);
-        return 2;
-    }
-    const fs::path work = argv[2];
-    const fs::path rack = work / "rack3.toml";
+    // PORTVEX and PORTVEX_TRACE are read by Portvex.dll at the first port access, from the
+    // C runtime both modules share.
+    const auto rack = wine_check::simulatedRack(argc, argv);
+    if (!rack) return 2;
+    const fs::path work = rack->parent_path();
     const fs::path trace = work / "trace.txt";
-    std::error_code error;
-    fs::remove_all(work, error);
-    fs::create_directories(work);
-    fs::copy_file(argv[1], rack);
-    // Read by Portvex.dll at the first port access, from the C runtime both modules share.
-    _putenv_s("PORTVEX", ("sim:" + rack.string()).c_str());
     _putenv_s("PORTVEX_TRACE", trace.string().c_str());
 
     Slotscan lib;

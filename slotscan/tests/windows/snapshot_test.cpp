@@ -22,18 +22,8 @@
 using wine_check::check;
 
 int main(int argc, char** argv) {
-    namespace fs = std::filesystem;
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s RACK_FILE WORK_FOLDER\n", argv[0]);
-        return 2;
-    }
-    const fs::path work = argv[2];
-    fs::remove_all(work);
-    fs::create_directories(work);
-    const fs::path rack = work / "rack3.toml";
-    fs::copy_file(argv[1], rack);
     // Before the first port access, which chooses the backend.
-    _putenv_s("PORTVEX", ("sim:" + rack.string()).c_str());
+    if (!wine_check::simulatedRack(argc, argv)) return 2;
 
     PCICardEntry entries[MAX_CARDS + 1];
     std::memset(entries, 0xAB, sizeof entries);

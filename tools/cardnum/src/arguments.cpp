@@ -73,6 +73,14 @@ CLI::Validator tableIndexArgument() {
     return integerArgument(0, MAX_CARDS - 1);
 }
 
+CLI::Validator outputFileArgument() {
+    return CLI::Validator(
+        [](const std::string& name) {
+            return name.empty() ? std::string("FILE must not be empty") : std::string();
+        },
+        "", "not empty");
+}
+
 CLI::Validator pciFilterArgument() {
     return CLI::Validator(
         [](const std::string& text) -> std::string {

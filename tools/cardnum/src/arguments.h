@@ -36,5 +36,7 @@ CLI::Validator tableIndexArgument();
 // A filter parsePciFilter() reads, and one parseIdFilter() reads.
 CLI::Validator pciFilterArgument();
 CLI::Validator idFilterArgument();
+// The FILE of --output: any name but the empty one.
+CLI::Validator outputFileArgument();
 
 }  // namespace cardnum

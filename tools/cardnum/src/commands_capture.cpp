@@ -108,11 +108,7 @@ class Capture final : public Command {
                         "beside it (FILE's name with .eeprom.json), each replaced atomically, "
                         "instead of printing the rack with the words in it")
             ->type_name("FILE")
-            ->check(CLI::Validator(
-                [](const std::string& name) {
-                    return name.empty() ? std::string("FILE must not be empty") : std::string();
-                },
-                "", "not empty"));
+            ->check(outputFileArgument());
         command
             .add_option("--from-lspci-dump", dump_,
                         "Read the machine from a bus dump made with lspci -x, -xxx or -xxxx "

@@ -65,11 +65,7 @@ class List final : public Command {
                         "Replace FILE with the result, atomically (a temporary file in the same "
                         "folder, then renamed), instead of printing it")
             ->type_name("FILE")
-            ->check(CLI::Validator(
-                [](const std::string& name) {
-                    return name.empty() ? std::string("FILE must not be empty") : std::string();
-                },
-                "", "not empty"));
+            ->check(outputFileArgument());
     }
 
     int run(const CommonOptions& options, Streams io) override;

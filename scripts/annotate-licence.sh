@@ -10,9 +10,9 @@
 #
 # Files that cannot hold a comment (images, the icon, JSON, debian/changelog,
 # debian/copyright, debian/source/format, the empty py.typed marker, the default udev rule
-# that `cardnum rule` prints byte for byte, lspci's dumps as tests read them) are not touched:
-# .reuse/dep5 covers them, and a new file of such a kind needs a line there instead. The
-# licence texts (LICENSE, its link python/LICENSE, LICENSES/) need no label.
+# that `cardnum rule` prints byte for byte, the fuzz inputs as the targets read them) are not
+# touched: .reuse/dep5 covers them, and a new file of such a kind needs a line there
+# instead. The licence texts (LICENSE, its link python/LICENSE, LICENSES/) need no label.
 set -eu
 cd "$(dirname "$0")/.."
 command -v reuse >/dev/null 2>&1 ||
@@ -30,7 +30,7 @@ git ls-files -z | xargs -0 grep -L -e "$licence_tag" -- 2>/dev/null |
   grep -v -x -e LICENSE -e '.*/LICENSE' -e 'LICENSES/.*' -e '\.reuse/dep5' \
     -e '.*\.png' -e '.*\.ico' -e '.*\.json' -e 'python/slotscan/py\.typed' \
     -e 'debian/changelog' -e 'debian/copyright' -e 'debian/source/format' \
-    -e 'packaging/60-portvex.rules' -e 'tools/cardnum/tests/dumps/.*' >"$work/all" || true
+    -e 'packaging/60-portvex.rules' -e 'fuzz/corpus/.*' >"$work/all" || true
 
 # Sorts the files into one list per comment style; reuse is slow to start, so each list
 # is labelled by one call.

@@ -51,7 +51,6 @@ dictionary_of() {
 seeds_of() {
   case "$1" in
     rack_reader | writers) echo "examples/racks tools/cardnum/tests/racks python/tests/racks" ;;
-    lspci_capture) echo tools/cardnum/tests/dumps ;;
     *) echo "" ;;
   esac
 }

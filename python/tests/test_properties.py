@@ -52,21 +52,15 @@ def words_of(text: str) -> list[int]:
 
 
 @given(LSPCI_TEXT)
-def test_accepted_lspci_text_reads_its_words_and_prints_back_to_itself(text: str) -> None:
-    ids = PCIID.from_lspci(text)
+def test_ids_text_reads_its_words_in_either_order_and_prints_back_to_itself(text: str) -> None:
     vendor, device, subsystem_vendor, subsystem = words_of(text)[:4]
+    ids = PCIID.from_lspci(text)
     assert ids == PCIID(vendor=vendor, device=device, subsystem_vendor=subsystem_vendor,
                         subsystem=subsystem)
     assert PCIID.from_lspci(str(ids)) == ids
-
-
-@given(RECORD_TEXT)
-def test_record_order_text_reads_as_lspci_text_the_other_way_round(text: str) -> None:
-    ids = PCIID.parse(text)
-    assert (ids.device, ids.vendor, ids.subsystem, ids.subsystem_vendor) == \
-        tuple(words_of(text)[:4])
-    assert PCIID.from_lspci(text) == ids.swapped()
-    assert PCIID.from_lspci(str(ids)) == ids
+    if all(field not in ("", "*") for field in text.split(":")):
+        # The record's order: the same words, each pair the other way round.
+        assert PCIID.parse(text) == ids.swapped()
 
 
 @given(st.one_of(LSPCI_TEXT, ALMOST_IDS_TEXT))
